@@ -1,0 +1,75 @@
+// Spectral analysis: query geometry, the analysis window, the radix-2 FFT,
+// one channel's level spectrum and its peaks.
+//
+//   QueryWindow w = make_query_window(rate, query_sample, 4096, 0.0, -80.0);
+//   Peak peaks[MAX_TOP_PEAKS];
+//   int64_t n = analyze_channel(samples, frames, channels, 0, w, 5, peaks, MAX_TOP_PEAKS);
+//   if (n < 0) { /* out of memory */ }
+//
+// The arithmetic follows a fixed order on purpose: it decides the last
+// printed digit of every level and frequency.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr size_t MAX_TOP_PEAKS = 64;
+constexpr double ANALYSIS_FLOOR_DB = -200.0;
+constexpr double TWO_PI = 6.283185307179586;
+constexpr double PI = 3.141592653589793;
+
+struct QueryWindow {
+    uint32_t query_sample;       // frame index of the query point
+    int32_t window_start;        // query_sample - N/2; negative near the start
+    uint64_t window_samples;     // N, a power of two
+    double window_duration_ms;
+    double resolution_hz;        // sample rate / N
+    double min_separation_hz;
+    double noise_floor_db;
+};
+
+struct Peak {
+    double frequency_hz;
+    double level_db;             // dB relative to full scale, window-corrected
+};
+
+struct ChannelResult {
+    uint32_t channel;
+    Peak top_peaks[MAX_TOP_PEAKS]; // strongest first
+    uint64_t peak_count;
+};
+
+// A complex value of the FFT buffer: real part first.
+struct Complex {
+    double re;
+    double im;
+};
+
+// Cannot fail. A min separation that is not above 0 (or NaN) becomes 4 bins.
+QueryWindow make_query_window(uint32_t sample_rate, uint32_t query_sample, uint64_t n,
+                              double min_separation_hz, double noise_floor_db);
+
+// Weight of position i (0 <= i < n, n >= 2) of the shifted raised-cosine window.
+double window_weight(uint64_t i, uint64_t n);
+
+// In-place radix-2 transform of n values (a power of two); forward is unscaled,
+// inverse divides by n. n <= 1 leaves the data alone.
+void fft_in_place(Complex *data, uint64_t n, bool inverse);
+
+// Level spectrum (n/2 bins) of one channel over frames start .. start+n-1;
+// frames outside the file read as silence. `magnitudes` may be null.
+// False only when the working buffer can't be allocated (outputs unspecified).
+bool spectrum_db(const double *samples, uint64_t frames, uint32_t channels, uint32_t channel,
+                 int32_t start, uint64_t n, double floor_db, double *levels, double *magnitudes);
+
+// -1 / 0 / +1 ordering by level, highest first; frequencies are not consulted.
+int compare_peak_level(const Peak *a, const Peak *b);
+
+// The window's relative amplitude response at a fractional bin offset.
+double peak_correction_factor(double offset);
+
+// Writes up to min(max_peaks, capacity) peaks to `out`, strongest first, and
+// returns their number; -1 when working memory can't be had (`out` untouched).
+int64_t analyze_channel(const double *samples, uint64_t frames, uint32_t channels,
+                        uint32_t channel, const QueryWindow &window, uint64_t max_peaks,
+                        Peak *out, uint64_t capacity);

@@ -1,0 +1,93 @@
+#include <cmath>
+#include <cstdlib>
+
+#include "analysis/analysis.hpp"
+#include "base/heap.hpp"
+
+// The correction factor at the largest allowed offset, half a bin.
+static constexpr double CORRECTION_AT_HALF_BIN = 0.8488263631567752;
+
+int compare_peak_level(const Peak *a, const Peak *b) {
+    if (a->level_db > b->level_db) return -1;
+    if (b->level_db > a->level_db) return 1;
+    return 0;
+}
+
+static int compare_peak_qsort(const void *a, const void *b) {
+    return compare_peak_level(static_cast<const Peak *>(a), static_cast<const Peak *>(b));
+}
+
+double peak_correction_factor(double offset) {
+    double d2 = 1.0 - offset * offset;
+    if (std::fabs(offset) < 1e-12) return 1.0 / std::fabs(d2);
+    double x = PI * offset;
+    return std::fabs(std::sin(x) / x) / std::fabs(d2);
+}
+
+// Local maxima of the levels, refined between bins and gated by the floor.
+static uint64_t find_candidates(const double *levels, const double *mags, uint64_t bins,
+                                const QueryWindow &window, Peak *out) {
+    uint64_t count = 0;
+    for (uint64_t i = 1; i + 1 < bins; ++i) {
+        if (!(levels[i] > levels[i - 1] && levels[i] > levels[i + 1])) continue;
+        double a = mags[i - 1];
+        double b = mags[i];
+        double c = mags[i + 1];
+        double delta = ((c - a) + (c - a)) / (((b + b) + a) + c);
+        double factor;
+        if (i == 1) {
+            // The bin next to DC is never interpolated.
+            delta = 0.0;
+            factor = 1.0;
+        } else if (delta > 0.5) {
+            delta = 0.5;
+            factor = CORRECTION_AT_HALF_BIN;
+        } else {
+            if (delta < -0.5) delta = -0.5;
+            factor = peak_correction_factor(delta);
+        }
+        double level = levels[i] - 20.0 * std::log10(factor);
+        if (window.noise_floor_db > level) continue;
+        out[count].frequency_hz = (static_cast<double>(i) + delta) * window.resolution_hz;
+        out[count].level_db = level;
+        ++count;
+    }
+    return count;
+}
+
+int64_t analyze_channel(const double *samples, uint64_t frames, uint32_t channels,
+                        uint32_t channel, const QueryWindow &window, uint64_t max_peaks,
+                        Peak *out, uint64_t capacity) {
+    uint64_t n = window.window_samples;
+    uint64_t bins = n / 2;
+    HeapArray<Peak> candidates;
+    uint64_t count;
+    {
+        HeapArray<double> levels;
+        HeapArray<double> mags;
+        if (!levels.allocate(bins) || !mags.allocate(bins)) return -1;
+        if (!spectrum_db(samples, frames, channels, channel, window.window_start, n,
+                         ANALYSIS_FLOOR_DB, levels.data, mags.data))
+            return -1;
+        if (bins < 3) return 0;
+        if (!candidates.allocate(bins)) return -1;
+        count = find_candidates(levels.data, mags.data, bins, window, candidates.data);
+    }
+
+    std::qsort(candidates.data, count, sizeof(Peak), compare_peak_qsort);
+
+    uint64_t limit = max_peaks < capacity ? max_peaks : capacity;
+    uint64_t taken = 0;
+    for (uint64_t k = 0; k < count && taken < limit; ++k) {
+        const Peak &cand = candidates[k];
+        bool clear = true;
+        for (uint64_t j = 0; j < taken; ++j) {
+            if (!(std::fabs(cand.frequency_hz - out[j].frequency_hz) > window.min_separation_hz)) {
+                clear = false;
+                break;
+            }
+        }
+        if (clear) out[taken++] = cand;
+    }
+    return static_cast<int64_t>(taken);
+}

@@ -1,0 +1,61 @@
+// Heap memory for the whole product: the malloc family behind one seam, and
+// a tiny owner that frees on every way out.
+//
+//   HeapArray<double> levels;
+//   if (!levels.allocate(n)) return false;   // out of memory: nothing held
+//   levels[0] = 1.0;                          // freed when `levels` goes out of scope
+//
+// Nothing here throws. Every allocation of the product goes through
+// heap_alloc / heap_realloc, so a test build can make any one of them fail.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Returns null when the memory can't be had (or when size is 0).
+void *heap_alloc(size_t size);
+// Returns null on failure and leaves `block` valid and owned by the caller.
+void *heap_realloc(void *block, size_t size);
+// Accepts null.
+void heap_free(void *block);
+
+// Largest element count whose byte size still fits in size_t.
+template <typename T> constexpr size_t heap_max_count() { return SIZE_MAX / sizeof(T); }
+
+// Owns an array of trivially copyable T allocated with heap_alloc.
+template <typename T> struct HeapArray {
+    T *data = nullptr;
+    size_t count = 0;
+
+    HeapArray() = default;
+    HeapArray(const HeapArray &) = delete;
+    HeapArray &operator=(const HeapArray &) = delete;
+    ~HeapArray() { reset(); }
+
+    // Replaces any previous block. False (and empty) when the size overflows or
+    // memory runs out. A count of 0 still allocates one element, so an empty
+    // array is distinguishable from a failed one.
+    bool allocate(size_t n) {
+        reset();
+        if (n > heap_max_count<T>()) return false;
+        void *p = heap_alloc((n ? n : 1) * sizeof(T));
+        if (!p) return false;
+        data = static_cast<T *>(p);
+        count = n;
+        return true;
+    }
+    // Hands the block to the caller, who frees it with heap_free.
+    T *release() {
+        T *p = data;
+        data = nullptr;
+        count = 0;
+        return p;
+    }
+    void reset() {
+        heap_free(data);
+        data = nullptr;
+        count = 0;
+    }
+    T &operator[](size_t i) { return data[i]; }
+    const T &operator[](size_t i) const { return data[i]; }
+};

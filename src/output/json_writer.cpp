@@ -1,0 +1,101 @@
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "output/output.hpp"
+
+// Longest escaped string value; the escape area holds it plus a terminator.
+static constexpr size_t JSON_ESCAPED_MAX = 511;
+
+// Appends `n` bytes only when they fit whole with the terminator.
+static bool append_bytes(JsonBuf *buf, const char *text, size_t n) {
+    if (!(buf->length + n < buf->capacity)) return false;
+    std::memcpy(buf->data + buf->length, text, n);
+    buf->length += n;
+    buf->data[buf->length] = '\0';
+    return true;
+}
+
+bool json_append(JsonBuf *buf, const char *text) {
+    return append_bytes(buf, text, std::strlen(text));
+}
+
+bool json_begin(JsonBuf *buf) {
+    buf->length = 0;
+    if (buf->capacity > 0) buf->data[0] = '\0';
+    return json_append(buf, "{\n");
+}
+
+bool json_end(JsonBuf *buf) { return json_append(buf, "}\n"); }
+
+// Escapes into `out` (JSON_ESCAPED_MAX + 1 bytes); false when it would not fit.
+static bool escape_json(const char *value, char *out) {
+    size_t w = 0;
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(value); *p; ++p) {
+        char esc = 0;
+        switch (*p) {
+        case '"': esc = '"'; break;
+        case '\\': esc = '\\'; break;
+        case '\n': esc = 'n'; break;
+        case '\r': esc = 'r'; break;
+        case '\t': esc = 't'; break;
+        default: break;
+        }
+        if (esc) {
+            if (w + 2 > JSON_ESCAPED_MAX) return false;
+            out[w++] = '\\';
+            out[w++] = esc;
+        } else {
+            if (w >= JSON_ESCAPED_MAX) return false;
+            out[w++] = static_cast<char>(*p);
+        }
+    }
+    out[w] = '\0';
+    return true;
+}
+
+// Formats into a fixed line buffer (cut to size - 1) and appends the line.
+static bool append_line(JsonBuf *buf, char *line, size_t size, const char *format, ...)
+    __attribute__((format(printf, 4, 5)));
+static bool append_line(JsonBuf *buf, char *line, size_t size, const char *format, ...) {
+    va_list ap;
+    va_start(ap, format);
+    int n = std::vsnprintf(line, size, format, ap);
+    va_end(ap);
+    if (n < 0) return false;
+    return json_append(buf, line);
+}
+
+bool json_add_string(JsonBuf *buf, const char *key, const char *value, bool more) {
+    char escaped[JSON_ESCAPED_MAX + 1];
+    if (!escape_json(value, escaped)) return false;
+    char line[600];
+    return append_line(buf, line, sizeof line, "    \"%s\": \"%s\"%s\n", key, escaped,
+                       more ? "," : "");
+}
+
+bool json_add_int(JsonBuf *buf, const char *key, int32_t value, bool more) {
+    char line[128];
+    return append_line(buf, line, sizeof line, "    \"%s\": %d%s\n", key, value, more ? "," : "");
+}
+
+bool json_add_long(JsonBuf *buf, const char *key, int32_t value, bool more) {
+    char line[160];
+    return append_line(buf, line, sizeof line, "    \"%s\": %ld%s\n", key,
+                       static_cast<long>(value), more ? "," : "");
+}
+
+bool json_add_double(JsonBuf *buf, const char *key, double value, bool more) {
+    char line[160];
+    return append_line(buf, line, sizeof line, "    \"%s\": %.6f%s\n", key, value,
+                       more ? "," : "");
+}
+
+void json_appendf(JsonBuf *buf, const char *format, ...) {
+    char line[256];
+    va_list ap;
+    va_start(ap, format);
+    int n = std::vsnprintf(line, sizeof line, format, ap);
+    va_end(ap);
+    if (n >= 0) json_append(buf, line);
+}

@@ -1,0 +1,55 @@
+// Result output: the run's QueryReport on standard output as text, one JSON
+// document or CSV rows, plus the small JSON writer they are built from.
+//
+//   print_text_report(report);   // or print_json_report / print_csv_report
+//
+// None of the printers fails or reports write errors. Numbers use printf
+// rules; the program never leaves the C locale, so the separator is a point.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "analysis/analysis.hpp"
+
+constexpr size_t MAX_CHANNEL_RESULTS = 8;
+
+// The fixed-size result of one run; owns no heap memory.
+struct QueryReport {
+    const char *input_file;      // borrowed from the argument vector
+    uint32_t sample_rate;
+    uint32_t channels;           // the file's count, whatever was analysed
+    double query_time_s;
+    QueryWindow window;
+    ChannelResult results[MAX_CHANNEL_RESULTS]; // ascending channel order
+    uint64_t result_count;
+};
+
+// Writes `value` with a comma between groups of three digits (66150 -> 66,150),
+// NUL-terminated and cut to fit `size` (size >= 1).
+void group_thousands(uint64_t value, char *out, size_t size);
+
+void print_text_report(const QueryReport &report);
+void print_json_report(const QueryReport &report);
+void print_csv_report(const QueryReport &report);
+
+// A bounded text buffer: a piece is appended only when it fits whole with its
+// terminator; a piece that does not fit is dropped and the length stays.
+struct JsonBuf {
+    char *data;
+    uint64_t capacity;           // bytes, terminator included
+    uint64_t length;             // bytes of text, terminator excluded
+};
+
+constexpr size_t JSON_DOCUMENT_CAPACITY = 65536;
+
+// Each returns false when its piece was not appended.
+bool json_begin(JsonBuf *buf);
+bool json_end(JsonBuf *buf);
+bool json_add_string(JsonBuf *buf, const char *key, const char *value, bool more);
+bool json_add_int(JsonBuf *buf, const char *key, int32_t value, bool more);
+bool json_add_long(JsonBuf *buf, const char *key, int32_t value, bool more);
+bool json_add_double(JsonBuf *buf, const char *key, double value, bool more);
+void json_appendf(JsonBuf *buf, const char *format, ...) __attribute__((format(printf, 2, 3)));
+// Appends a fixed piece under the same rule.
+bool json_append(JsonBuf *buf, const char *text);

@@ -1,0 +1,74 @@
+#include <cstring>
+
+#include "wav/wav.hpp"
+
+// Integers are divided by the largest positive value of their width, so
+// positive full scale is exactly 1.0 and the most negative value a hair below -1.
+static constexpr double INT16_FULL_SCALE = 32767.0;
+static constexpr double INT24_FULL_SCALE = 8388607.0;
+static constexpr double INT32_FULL_SCALE = 2147483647.0;
+
+static uint32_t le32(const unsigned char *p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+double wav_sample_int16(const unsigned char *p) {
+    auto v = static_cast<int16_t>(static_cast<uint16_t>(p[0] | p[1] << 8));
+    return static_cast<double>(v) / INT16_FULL_SCALE;
+}
+
+double wav_sample_int24(const unsigned char *p) {
+    int32_t v = p[0] + 256 * p[1] + 65536 * p[2];
+    if (v & 0x800000) v -= 16777216;
+    return static_cast<double>(v) / INT24_FULL_SCALE;
+}
+
+double wav_sample_int32(const unsigned char *p) {
+    auto v = static_cast<int32_t>(le32(p));
+    return static_cast<double>(v) / INT32_FULL_SCALE;
+}
+
+double wav_sample_float32(const unsigned char *p) {
+    uint32_t u = le32(p);
+    float f;
+    std::memcpy(&f, &u, sizeof f);
+    return static_cast<double>(f);
+}
+
+double wav_sample_float64(const unsigned char *p) {
+    uint64_t u = static_cast<uint64_t>(le32(p)) | static_cast<uint64_t>(le32(p + 4)) << 32;
+    double d;
+    std::memcpy(&d, &u, sizeof d);
+    return d;
+}
+
+// One tight loop per encoding; returns the index of the first non-finite
+// sample, or `count` when there is none (integer data never has one).
+template <double (*convert)(const unsigned char *), size_t width, bool is_float>
+static uint64_t convert_all(const unsigned char *raw, uint64_t count, double *out) {
+    uint64_t first_bad = count;
+    for (uint64_t i = 0; i < count; ++i) {
+        double v = convert(raw + i * width);
+        out[i] = v;
+        if (is_float && first_bad == count) {
+            uint64_t bits;
+            std::memcpy(&bits, &v, sizeof bits);
+            // All exponent bits set: an infinity or a NaN.
+            if ((bits & 0x7FF0000000000000u) == 0x7FF0000000000000u) first_bad = i;
+        }
+    }
+    return first_bad;
+}
+
+uint64_t wav_convert_samples(const unsigned char *raw, uint64_t count, uint32_t encoding,
+                             double *out) {
+    switch (encoding) {
+    case WAV_ENCODING_INT16: return convert_all<wav_sample_int16, 2, false>(raw, count, out);
+    case WAV_ENCODING_INT24: return convert_all<wav_sample_int24, 3, false>(raw, count, out);
+    case WAV_ENCODING_INT32: return convert_all<wav_sample_int32, 4, false>(raw, count, out);
+    case WAV_ENCODING_FLOAT32: return convert_all<wav_sample_float32, 4, true>(raw, count, out);
+    case WAV_ENCODING_FLOAT64: return convert_all<wav_sample_float64, 8, true>(raw, count, out);
+    default: return count;
+    }
+}

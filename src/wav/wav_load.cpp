@@ -1,0 +1,226 @@
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "base/heap.hpp"
+#include "wav/wav.hpp"
+
+static const char GENERIC_REASON[] =
+    "not a supported 16/24/32-bit integer or 32/64-bit float PCM WAV file";
+
+// Set only by a load that fails on non-finite samples; emptied by every load.
+static char g_reason[160];
+
+// Chunk offsets are 32-bit signed values: nothing at or past 2 GiB is read.
+static constexpr int64_t MAX_FILE_BYTES = INT32_MAX;
+
+namespace {
+
+struct FileOwner {
+    FILE *file = nullptr;
+    FileOwner() = default;
+    FileOwner(const FileOwner &) = delete;
+    FileOwner &operator=(const FileOwner &) = delete;
+    ~FileOwner() { close(); }
+    void close() {
+        if (file) std::fclose(file);
+        file = nullptr;
+    }
+};
+
+// Unknown chunks, kept byte for byte; grows geometrically.
+struct ByteBuffer {
+    unsigned char *data = nullptr;
+    uint64_t length = 0;
+    uint64_t capacity = 0;
+    ByteBuffer() = default;
+    ByteBuffer(const ByteBuffer &) = delete;
+    ByteBuffer &operator=(const ByteBuffer &) = delete;
+    ~ByteBuffer() { heap_free(data); }
+
+    // Room for `extra` more bytes; false (buffer unchanged) when it can't be had.
+    bool reserve_more(uint64_t extra) {
+        uint64_t need = length + extra;
+        if (need <= capacity) return true;
+        uint64_t cap = capacity ? capacity : 256;
+        while (cap < need) cap *= 2;
+        void *p = heap_realloc(data, cap);
+        if (!p) return false;
+        data = static_cast<unsigned char *>(p);
+        capacity = cap;
+        return true;
+    }
+};
+
+struct FormatFacts {
+    bool seen = false;
+    bool is_float = false;
+    bool extensible = false;
+    uint32_t channels = 0;
+    uint32_t sample_rate = 0;
+    uint32_t bits = 0;
+    uint32_t channel_mask = 0;
+};
+
+} // namespace
+
+static uint16_t le16(const unsigned char *p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+
+static uint32_t le32(const unsigned char *p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// Reads a "fmt " chunk body of `size` bytes at the current position.
+static bool read_format(FILE *f, uint32_t size, FormatFacts *fmt) {
+    if (size < 16) return false; // too short for the basic fields
+    unsigned char body[40] = {};
+    size_t want = size < 40 ? size : 40;
+    if (std::fread(body, 1, want, f) != want) return false;
+
+    uint16_t tag = le16(body);
+    bool is_float;
+    bool extensible = false;
+    uint32_t mask = 0;
+    if (tag == 0xFFFE && size >= 26) {
+        uint16_t sub = le16(body + 24);
+        if (sub != 1 && sub != 3) return false; // expecting integer or float sub-format
+        is_float = sub == 3;
+        extensible = true;
+        mask = le32(body + 20);
+    } else {
+        if (tag != 1 && tag != 3) return false; // expecting PCM (1) or IEEE float (3)
+        is_float = tag == 3;
+    }
+    fmt->seen = true;
+    fmt->is_float = is_float;
+    fmt->extensible = extensible;
+    fmt->channel_mask = mask;
+    fmt->channels = le16(body + 2);
+    fmt->sample_rate = le32(body + 4);
+    fmt->bits = le16(body + 14);
+    return true;
+}
+
+static bool supported_width(const FormatFacts &fmt) {
+    if (fmt.is_float) return fmt.bits == 32 || fmt.bits == 64;
+    return fmt.bits == 16 || fmt.bits == 24 || fmt.bits == 32;
+}
+
+bool wav_load(const char *path, WavData *out) {
+    g_reason[0] = '\0';
+    if (!path || !out) return false;
+    std::memset(out, 0, sizeof *out);
+
+    FileOwner file;
+    file.file = std::fopen(path, "rb");
+    FILE *f = file.file;
+    if (!f) return false;
+
+    // The file's size bounds every allocation below: no header field alone
+    // decides how much memory is asked for.
+    if (std::fseek(f, 0, SEEK_END) != 0) return false;
+    long file_size = std::ftell(f);
+    if (file_size < 0 || file_size > MAX_FILE_BYTES) return false;
+    if (std::fseek(f, 0, SEEK_SET) != 0) return false;
+
+    unsigned char head[12];
+    if (std::fread(head, 1, 12, f) != 12) return false;
+    if (std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0) return false;
+
+    FormatFacts fmt;
+    bool have_data = false;
+    uint32_t data_size = 0;
+    long data_pos = 0;
+    ByteBuffer extra;
+
+    for (;;) {
+        unsigned char hdr[8];
+        if (std::fread(hdr, 1, 8, f) != 8) break; // the normal end of the walk
+        long body_pos = std::ftell(f);
+        if (body_pos < 0) return false;
+        uint32_t size = le32(hdr + 4);
+
+        if (std::memcmp(hdr, "data", 4) == 0) {
+            // A later data chunk replaces an earlier one.
+            have_data = true;
+            data_size = size;
+            data_pos = body_pos;
+        } else if (std::memcmp(hdr, "fmt ", 4) == 0) {
+            if (!read_format(f, size, &fmt)) return false;
+        } else {
+            // Padded in 32-bit arithmetic, as the size field itself is.
+            uint32_t padded = (size + 1u) & ~1u;
+            if (padded > static_cast<uint64_t>(file_size - body_pos)) return false; // runs past the end
+            if (!extra.reserve_more(8u + static_cast<uint64_t>(padded))) return false;
+            std::memcpy(extra.data + extra.length, hdr, 8);
+            extra.length += 8;
+            if (std::fread(extra.data + extra.length, 1, padded, f) != padded) return false;
+            extra.length += padded;
+            continue; // already at the next header
+        }
+        long next = body_pos + static_cast<long>(size) + static_cast<long>(size % 2);
+        if (std::fseek(f, next, SEEK_SET) != 0) break;
+    }
+
+    if (!fmt.seen || !have_data) return false;
+    if (!supported_width(fmt)) return false;
+    if (fmt.channels == 0 || fmt.sample_rate == 0) return false;
+
+    uint32_t bytes_per_sample = fmt.bits / 8;
+    uint64_t frame_size = static_cast<uint64_t>(bytes_per_sample) * fmt.channels;
+    if (data_size % frame_size != 0) return false; // a truncated last frame
+    uint64_t frames = data_size / frame_size;
+    uint64_t count = frames * fmt.channels;
+
+    if (data_size > static_cast<uint64_t>(file_size - data_pos)) return false; // cut short
+    if (std::fseek(f, data_pos, SEEK_SET) != 0) return false;
+
+    HeapArray<unsigned char> raw;
+    if (!raw.allocate(data_size)) return false;
+    HeapArray<double> samples;
+    if (data_size == 0) {
+        file.close();
+        if (!samples.allocate(0)) return false;
+    } else {
+        if (std::fread(raw.data, 1, data_size, f) != data_size) return false;
+        file.close();
+        if (!samples.allocate(count)) return false;
+    }
+
+    uint32_t encoding = fmt.bits + (fmt.is_float ? 256u : 0u);
+    uint64_t first_bad = wav_convert_samples(raw.data, count, encoding, samples.data);
+    raw.reset();
+    if (first_bad < count) {
+        std::snprintf(g_reason, sizeof g_reason,
+                      "contains NaN or infinite samples, first at frame %zu, channel %zu",
+                      static_cast<size_t>(first_bad / fmt.channels),
+                      static_cast<size_t>(first_bad % fmt.channels));
+        return false;
+    }
+
+    out->sample_rate = fmt.sample_rate;
+    out->channels = fmt.channels;
+    out->encoding = encoding;
+    out->extensible = fmt.extensible;
+    out->channel_mask = fmt.channel_mask;
+    out->samples = samples.release();
+    out->frames = frames;
+    if (extra.length > 0) {
+        out->extra_chunks = extra.data;
+        extra.data = nullptr;
+    }
+    out->extra_chunks_len = extra.length;
+    return true;
+}
+
+const char *wav_error_text() { return g_reason[0] ? g_reason : GENERIC_REASON; }
+
+void wav_free(WavData *wav) {
+    if (!wav) return;
+    heap_free(wav->samples);
+    heap_free(wav->extra_chunks);
+    std::memset(wav, 0, sizeof *wav);
+}
