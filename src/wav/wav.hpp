@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 // Sample encoding codes: width in bits, plus 256 for IEEE float.
 constexpr uint32_t WAV_ENCODING_INT16 = 16;
@@ -35,6 +36,10 @@ struct WavData {
 // True when `out` was filled. On false `out` is zeroed, nothing stays
 // allocated or open, and wav_error_text() says why.
 bool wav_load(const char *path, WavData *out);
+
+// As wav_load, from an open seekable stream positioned at the file's start;
+// the caller keeps and closes the stream.
+bool wav_load_stream(FILE *stream, WavData *out);
 
 // The reason for the last failed load; valid until the next wav_load.
 const char *wav_error_text();

@@ -21,10 +21,8 @@ struct FileOwner {
     FileOwner() = default;
     FileOwner(const FileOwner &) = delete;
     FileOwner &operator=(const FileOwner &) = delete;
-    ~FileOwner() { close(); }
-    void close() {
+    ~FileOwner() {
         if (file) std::fclose(file);
-        file = nullptr;
     }
 };
 
@@ -109,15 +107,8 @@ static bool supported_width(const FormatFacts &fmt) {
     return fmt.bits == 16 || fmt.bits == 24 || fmt.bits == 32;
 }
 
-bool wav_load(const char *path, WavData *out) {
-    g_reason[0] = '\0';
-    if (!path || !out) return false;
-    std::memset(out, 0, sizeof *out);
-
-    FileOwner file;
-    file.file = std::fopen(path, "rb");
-    FILE *f = file.file;
-    if (!f) return false;
+// The whole load on an open stream; the caller closes it.
+static bool load_stream(FILE *f, WavData *out) {
 
     // The file's size bounds every allocation below: no header field alone
     // decides how much memory is asked for.
@@ -181,14 +172,8 @@ bool wav_load(const char *path, WavData *out) {
     HeapArray<unsigned char> raw;
     if (!raw.allocate(data_size)) return false;
     HeapArray<double> samples;
-    if (data_size == 0) {
-        file.close();
-        if (!samples.allocate(0)) return false;
-    } else {
-        if (std::fread(raw.data, 1, data_size, f) != data_size) return false;
-        file.close();
-        if (!samples.allocate(count)) return false;
-    }
+    if (data_size != 0 && std::fread(raw.data, 1, data_size, f) != data_size) return false;
+    if (!samples.allocate(count)) return false;
 
     uint32_t encoding = fmt.bits + (fmt.is_float ? 256u : 0u);
     uint64_t first_bad = wav_convert_samples(raw.data, count, encoding, samples.data);
@@ -214,6 +199,23 @@ bool wav_load(const char *path, WavData *out) {
     }
     out->extra_chunks_len = extra.length;
     return true;
+}
+
+bool wav_load(const char *path, WavData *out) {
+    g_reason[0] = '\0';
+    if (!path || !out) return false;
+    std::memset(out, 0, sizeof *out);
+    FileOwner file;
+    file.file = std::fopen(path, "rb");
+    if (!file.file) return false;
+    return load_stream(file.file, out);
+}
+
+bool wav_load_stream(FILE *stream, WavData *out) {
+    g_reason[0] = '\0';
+    if (!stream || !out) return false;
+    std::memset(out, 0, sizeof *out);
+    return load_stream(stream, out);
 }
 
 const char *wav_error_text() { return g_reason[0] ? g_reason : GENERIC_REASON; }
