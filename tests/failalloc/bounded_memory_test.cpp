@@ -1,0 +1,117 @@
+// Files that claim more than they hold must fail before any large
+// allocation, and files at or past 2 GiB are refused without being read.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+#include "support/run_process.hpp"
+#include "support/wav_writer.hpp"
+
+namespace {
+
+const char GENERIC[] = "not a supported 16/24/32-bit integer or 32/64-bit float PCM WAV file";
+
+struct Measured {
+    ProcessResult run;
+    unsigned long calls = 0;
+    unsigned long largest = 0;
+};
+
+Measured measure(const std::string &wav) {
+    std::string counter = wav + ".count";
+    Measured m;
+    m.run = run_process({TONESIFT_FAILALLOC_BIN, "--input", wav, "--at-sample", "0", "--csv"},
+                        {"TONESIFT_ALLOC_REPORT=" + counter});
+    std::sscanf(read_file_text(counter).c_str(), "%lu %lu", &m.calls, &m.largest);
+    return m;
+}
+
+Bytes mono_fmt() { return chunk("fmt ", fmt_body(WavSpec{8000, 1, WAV_ENCODING_INT16})); }
+
+Bytes with_size(const char *id, uint32_t claimed, size_t real_bytes) {
+    Bytes b;
+    put_tag(b, id);
+    put_u32(b, claimed);
+    b.insert(b.end(), real_bytes, 0x11);
+    return b;
+}
+
+Bytes cat(Bytes a, const Bytes &b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+struct Claim {
+    const char *name;
+    Bytes file;
+};
+
+TEST(BoundedMemory, ClaimsBeyondTheFileFailBeforeAnyLargeAllocation) {
+    const Claim cases[] = {
+        {"data_ffffffff", riff(cat(mono_fmt(), with_size("data", 0xFFFFFFFFu, 64)))},
+        {"data_fffffffe", riff(cat(mono_fmt(), with_size("data", 0xFFFFFFFEu, 64)))},
+        {"data_one_short", riff(cat(mono_fmt(), with_size("data", 130, 128)))},
+        {"extra_huge", riff(cat(mono_fmt(), with_size("LIST", 0x7FFFFFF0u, 16)))},
+        {"extra_before_data", riff(cat(cat(mono_fmt(), with_size("junk", 0xFFFFFFF0u, 8)),
+                                       chunk("data", Bytes(64, 0))))},
+    };
+    for (const Claim &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = temp_dir() + "/claim_" + c.name + ".wav";
+        ASSERT_TRUE(write_file(path, c.file));
+        Measured m = measure(path);
+        EXPECT_EQ(m.run.status, 1);
+        EXPECT_EQ(m.run.out, "");
+        EXPECT_EQ(m.run.err, "error: failed to read '" + path + "' (" + GENERIC + ")\n");
+        EXPECT_LE(m.largest, c.file.size()) << "an allocation was sized by a header field";
+    }
+}
+
+TEST(BoundedMemory, ValidFileNeedsAboutDataSizePlusEightBytesPerSample) {
+    std::string path = temp_dir() + "/bounded_valid.wav";
+    WavSpec spec{48000, 2, WAV_ENCODING_INT24};
+    auto x = interleave({sine(48000, 48000, 440.0, 0.5), sine(48000, 48000, 880.0, 0.5)});
+    Bytes file = make_wav(spec, x);
+    ASSERT_TRUE(write_file(path, file));
+    Measured m = measure(path);
+    ASSERT_EQ(m.run.status, 0) << m.run.err;
+    EXPECT_LE(m.largest, 96000u * 8u) << "the largest block is the sample array";
+}
+
+// Sparse files make multi-gigabyte inputs cheap; nothing past 2 GiB is read.
+TEST(BoundedMemory, FilesOfTwoGibibytesOrMoreAreRefused) {
+    for (uint64_t size : {uint64_t{2147483648u}, uint64_t{5000000000u}}) {
+        std::string path = temp_dir() + "/sparse_" + std::to_string(size) + ".wav";
+        Bytes head = riff(cat(mono_fmt(), chunk("data", Bytes(1024, 0))));
+        ASSERT_TRUE(write_file(path, head));
+        ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(size)), 0);
+        Measured m = measure(path);
+        SCOPED_TRACE(size);
+        EXPECT_EQ(m.run.status, 1);
+        EXPECT_EQ(m.run.out, "");
+        EXPECT_EQ(m.run.err, "error: failed to read '" + path + "' (" + GENERIC + ")\n");
+        EXPECT_EQ(m.calls, 0u);
+        std::remove(path.c_str());
+    }
+}
+
+TEST(BoundedMemory, AMillionTinyChunksLoad) {
+    Bytes chunks = mono_fmt();
+    Bytes tiny;
+    put_tag(tiny, "tiny");
+    put_u32(tiny, 0);
+    chunks.reserve(chunks.size() + 8u * 1000000u + 64);
+    for (int i = 0; i < 1000000; ++i) chunks.insert(chunks.end(), tiny.begin(), tiny.end());
+    chunks = cat(chunks, chunk("data", data_body(WavSpec{8000, 1, WAV_ENCODING_INT16},
+                                                 sine(8000, 8000, 1000.0, 0.5))));
+    std::string path = temp_dir() + "/many_chunks.wav";
+    ASSERT_TRUE(write_file(path, riff(chunks)));
+    Measured m = measure(path);
+    EXPECT_EQ(m.run.status, 0) << m.run.err;
+    // Geometric growth: a handful of reallocations, not one per chunk.
+    EXPECT_LT(m.calls, 100u);
+}
+
+} // namespace
