@@ -3,7 +3,14 @@
 //
 //   ReportSource src = {path_in, &wav, &report, TONESIFT_VERSION};
 //   if (!write_html_report("take.html", src)) { /* nothing created or truncated */ }
+//
+// Every fragment writer appends to a StrBuf and returns false at the first
+// append that fails; what it wrote before that stays, and the page writer
+// then throws the whole page away.
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
 
 #include "output/output.hpp"
 #include "wav/wav.hpp"
@@ -19,3 +26,83 @@ struct ReportSource {
 // True when the whole page reached the file. On a failure while building,
 // the file is neither created nor truncated.
 bool write_html_report(const char *path, const ReportSource &source);
+
+// ---- Text buffer -----------------------------------------------------------
+
+// Growable byte text, NUL-terminated once `data` exists. Capacity is 0 or
+// 256 doubled k times; it never shrinks.
+//
+//   StrBuf b;
+//   strbuf_init(&b);
+//   bool ok = strbuf_appendf(&b, "%u Hz", rate) && strbuf_append_html(&b, name);
+//   strbuf_free(&b);   // on every way out
+struct StrBuf {
+    char *data;        // owned; null until the first append that needs room
+    uint64_t length;   // bytes of text, terminator excluded
+    uint64_t capacity; // bytes allocated at `data`
+};
+
+void strbuf_init(StrBuf *buf);
+// Releases the storage; safe on a buffer that never grew and after a free.
+void strbuf_free(StrBuf *buf);
+
+// Each append returns false when memory runs out (or a format fails); the
+// buffer is then exactly as before the call and still usable.
+bool strbuf_append(StrBuf *buf, const char *text);
+bool strbuf_append_char(StrBuf *buf, char c);
+bool strbuf_appendf(StrBuf *buf, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+// Text with " & ' < > replaced by entities. On false, the bytes before the
+// failing one stay appended. An empty text allocates nothing.
+bool strbuf_append_html(StrBuf *buf, const char *text);
+// As strbuf_append_html, plus "<wbr>" after every '/' and '\\'.
+bool strbuf_append_path_html(StrBuf *buf, const char *path);
+
+// Last path component ('/' or '\\') without its last extension, cut to
+// size - 1 bytes (size >= 1). A leading dot is not an extension.
+void path_stem(const char *path, char *out, size_t size);
+// Now, as "YYYY-MM-DD HH:MM:SS UTC"; 64 bytes always suffice.
+void utc_timestamp(char *out, size_t size);
+
+// ---- Spectral chart --------------------------------------------------------
+
+// Level (dB) to y in the chart's 1000 x 320 view box: -140 dB at the bottom
+// edge (276), 20 dB and above at the top edge (12).
+double chart_db_to_y(double db);
+// Frequency to x on the log axis from 20 Hz (58) to `nyquist_hz` (990);
+// below 20 Hz clamps to the left edge, there is no upper clamp.
+double chart_freq_to_x(double freq_hz, double nyquist_hz);
+
+// One channel's chart: the SVG plus its JSON data island, or only a note
+// when the file is shorter than the window. The peak arrays may be null
+// when `peak_count` is 0. False when an append or an allocation failed.
+bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_samples,
+                          double noise_floor_db, int32_t window_start, const char *id_suffix,
+                          uint32_t channel, const double *peak_freqs, const double *peak_levels,
+                          uint64_t peak_count);
+
+// A dashed horizontal line across the plot at `level_db`, labelled at its left.
+bool write_gate_line(StrBuf *out, double level_db, const char *label);
+// The spectrum trace: one point per bin from 20 Hz up; `colour_var` is a CSS
+// custom property name such as "--ref-trace".
+bool write_trace_polyline(StrBuf *out, const double *levels, uint64_t bins, double bin_hz,
+                          double nyquist_hz, const char *colour_var);
+// "key":[v0,v1,...] with two decimals each.
+bool write_number_array(StrBuf *out, const char *key, const double *values, uint64_t count);
+// Stable ascending order of `keys` as indices into `out` (count entries).
+void sort_indices_ascending(const double *keys, uint64_t count, uint64_t *out);
+
+// ---- Chart toolbar and interaction script ----------------------------------
+
+// Title, usage hint and the reset button of the frame `target_id`; neither
+// text is escaped. `with_trace_toggle` adds the Both/Ref/DUT buttons.
+bool write_scope_head(StrBuf *out, const char *title, const char *target_id,
+                      bool with_trace_toggle);
+// The script that redraws, zooms and pans every chart of the page.
+bool write_zoom_script(StrBuf *out);
+
+// ---- Fixed page texts ------------------------------------------------------
+
+bool write_style_block(StrBuf *out);
+bool write_theme_toggle(StrBuf *out);
+bool write_theme_script(StrBuf *out);

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ftw.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 void put_u16(Bytes &b, uint32_t v) {
@@ -151,15 +153,27 @@ bool write_file(const std::string &path, const Bytes &bytes) {
     return ok;
 }
 
+static std::string scratch_dir;
+
+static int remove_entry(const char *path, const struct stat *, int, struct FTW *) {
+    std::remove(path);
+    return 0;
+}
+
+// The scratch directory lives as long as the test process.
+static void remove_scratch_dir() {
+    if (!scratch_dir.empty()) nftw(scratch_dir.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
 std::string temp_dir() {
-    static std::string dir;
-    if (dir.empty()) {
+    if (scratch_dir.empty()) {
         char tmpl[] = "/tmp/tonesift-test-XXXXXX";
         const char *d = mkdtemp(tmpl);
         if (!d) std::abort();
-        dir = d;
+        scratch_dir = d;
+        std::atexit(remove_scratch_dir);
     }
-    return dir;
+    return scratch_dir;
 }
 
 Bytes fmt_fields(uint32_t tag, uint32_t channels, uint32_t sample_rate, uint32_t bits,

@@ -32,7 +32,7 @@ void put_tag(Bytes &b, const char *four);
 // would: integers rounded and clamped, floats stored as is.
 void put_sample(Bytes &b, uint32_t encoding, double value);
 
-// The "fmt " chunk body for a spec (16 bytes plain, 40 extensible).
+// The "fmt " chunk body for a WavSpec (16 bytes plain, 40 extensible).
 Bytes fmt_body(const WavSpec &spec);
 // Raw sample bytes of interleaved values.
 Bytes data_body(const WavSpec &spec, const std::vector<double> &interleaved);

@@ -1,0 +1,316 @@
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+#include "analysis/analysis.hpp"
+#include "base/heap.hpp"
+#include "report/report.hpp"
+
+namespace {
+
+// Geometry in view-box units; the data island carries the same numbers so
+// the browser redraw lands on the same pixels.
+constexpr double VIEW_WIDTH = 1000.0;
+constexpr double VIEW_HEIGHT = 320.0;
+constexpr double CHART_LEFT = 58.0;
+constexpr double CHART_RIGHT = 990.0;
+constexpr double CHART_TOP = 12.0;
+constexpr double CHART_BOTTOM = 276.0;
+constexpr double FREQ_MIN_HZ = 20.0;
+constexpr double DB_MIN = -140.0;
+constexpr double DB_MAX = 20.0;
+constexpr double LOG10_FREQ_MIN = 1.3010299956639813; // log10(20)
+
+// A silent bin sits on the bottom edge rather than far below it.
+constexpr double CHART_FLOOR_DB = -140.0;
+constexpr size_t MINOR_TICKS_MAX = 64;
+constexpr size_t MAJOR_TICKS_MAX = 16;
+// The end label would crowd the last tick label when closer than this.
+constexpr double END_LABEL_MIN_GAP = 40.0;
+
+const char *const NOTE_TOO_SHORT =
+    "<p class=\"cv-chart-note\">Not enough overlapping samples to render a spectral "
+    "snapshot.</p>\n";
+
+const char *const GRID_FORMAT_MINOR_LEVEL =
+    "<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"var(--line-strong)\" "
+    "stroke-width=\"1\" opacity=\"0.6\"/>\n";
+const char *const GRID_FORMAT_MINOR_FREQ =
+    "<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"var(--line-strong)\" "
+    "stroke-width=\"1\" opacity=\"0.55\"/>\n";
+const char *const GRID_FORMAT_MAJOR =
+    "<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"var(--ink-soft)\" "
+    "stroke-width=\"1\" opacity=\"0.55\"/>\n";
+const char *const AXIS_LABEL_FORMAT =
+    "<text x=\"%.2f\" y=\"%.2f\" font-size=\"9.5\" text-anchor=\"%s\" fill=\"var(--muted)\">%s</text>\n";
+
+double decade(int exponent) { return std::pow(10.0, exponent); }
+
+bool write_grid_and_axes(StrBuf *out, double nyquist) {
+    for (double db = 10.0; db >= -130.0; db -= 20.0) {
+        const double y = chart_db_to_y(db);
+        if (!strbuf_appendf(out, GRID_FORMAT_MINOR_LEVEL, CHART_LEFT, y, CHART_RIGHT, y)) return false;
+    }
+
+    static const double minor_mantissas[] = {3, 4, 6, 7, 8, 9};
+    size_t minor_count = 0;
+    for (int e = 1; e <= 5; ++e) {
+        for (double m : minor_mantissas) {
+            const double f = m * decade(e);
+            if (f < FREQ_MIN_HZ || f > nyquist || minor_count >= MINOR_TICKS_MAX) continue;
+            ++minor_count;
+            const double x = chart_freq_to_x(f, nyquist);
+            if (!strbuf_appendf(out, GRID_FORMAT_MINOR_FREQ, x, CHART_TOP, x, CHART_BOTTOM))
+                return false;
+        }
+    }
+
+    if (!strbuf_appendf(out,
+                        "<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"var(--ink-soft)\" "
+                        "stroke-width=\"1.4\"/>\n<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" "
+                        "stroke=\"var(--ink-soft)\" stroke-width=\"1.4\"/>\n",
+                        CHART_LEFT, CHART_TOP, CHART_LEFT, CHART_BOTTOM, CHART_LEFT, CHART_BOTTOM,
+                        CHART_RIGHT, CHART_BOTTOM))
+        return false;
+
+    for (double db = DB_MAX; db >= DB_MIN; db -= 20.0) {
+        const double y = chart_db_to_y(db);
+        char label[16];
+        std::snprintf(label, sizeof label, "%.0f", db);
+        if (!strbuf_appendf(out, GRID_FORMAT_MAJOR, CHART_LEFT, y, CHART_RIGHT, y) ||
+            !strbuf_appendf(out, AXIS_LABEL_FORMAT, CHART_LEFT - 6.0, y + 3.0, "end", label))
+            return false;
+    }
+
+    static const double major_mantissas[] = {1, 2, 5};
+    size_t major_count = 0;
+    double last_major_x = 0.0;
+    for (int e = 1; e <= 5; ++e) {
+        for (double m : major_mantissas) {
+            const double f = m * decade(e);
+            if (f < FREQ_MIN_HZ || f > nyquist || major_count >= MAJOR_TICKS_MAX) continue;
+            ++major_count;
+            const double x = chart_freq_to_x(f, nyquist);
+            last_major_x = x;
+            char label[16];
+            if (f >= 1000.0)
+                std::snprintf(label, sizeof label, "%.0fk", f / 1000.0);
+            else
+                std::snprintf(label, sizeof label, "%.0f", f);
+            if (!strbuf_appendf(out, GRID_FORMAT_MAJOR, x, CHART_TOP, x, CHART_BOTTOM) ||
+                !strbuf_appendf(out, AXIS_LABEL_FORMAT, x, CHART_BOTTOM + 14.0, "middle", label))
+                return false;
+        }
+    }
+
+    if (major_count > 0 && CHART_RIGHT - last_major_x > END_LABEL_MIN_GAP) {
+        char label[32];
+        std::snprintf(label, sizeof label, "%.1fk", nyquist / 1000.0);
+        if (!strbuf_appendf(out, GRID_FORMAT_MAJOR, CHART_RIGHT, CHART_TOP, CHART_RIGHT, CHART_BOTTOM) ||
+            !strbuf_appendf(out, AXIS_LABEL_FORMAT, CHART_RIGHT, CHART_BOTTOM + 14.0, "end", label))
+            return false;
+    }
+
+    const double mid_y = (CHART_TOP + CHART_BOTTOM) / 2.0;
+    return strbuf_appendf(out,
+                          "<text x=\"%.2f\" y=\"%.2f\" font-size=\"10.5\" text-anchor=\"middle\" "
+                          "fill=\"var(--ink-soft)\">%s</text>\n",
+                          (CHART_LEFT + CHART_RIGHT) / 2.0, CHART_BOTTOM + 28.0, "Frequency (Hz)") &&
+           strbuf_appendf(out,
+                          "<text x=\"14\" y=\"%.2f\" font-size=\"10.5\" text-anchor=\"middle\" "
+                          "fill=\"var(--ink-soft)\" transform=\"rotate(-90 14 %.2f)\">%s</text>\n",
+                          mid_y, mid_y, "Amplitude (dB)");
+}
+
+// Labels of neighbouring peaks (in frequency order) alternate between two
+// heights; that is the only collision handling.
+bool write_peak_markers(StrBuf *out, const double *freqs, const double *levels,
+                        const uint64_t *order, uint64_t count, double nyquist) {
+    for (uint64_t j = 0; j < count; ++j) {
+        const double f = freqs[order[j]];
+        const double level = levels[order[j]];
+        const double x = chart_freq_to_x(f, nyquist);
+        const bool tall = (j % 2) == 1;
+        double dot_y;
+        double lead_start;
+        double lead_end;
+        double level_y;
+        double freq_y;
+        if (level >= DB_MIN) {
+            dot_y = chart_db_to_y(level);
+            lead_start = dot_y - 8.0;
+            lead_end = dot_y - (tall ? 40.0 : 20.0);
+            level_y = lead_end - 3.0;
+            freq_y = lead_end - 14.0;
+            if (freq_y < CHART_TOP + 8.0) {
+                const double shift = CHART_TOP + 8.0 - freq_y;
+                lead_end += shift;
+                level_y += shift;
+                freq_y = CHART_TOP + 8.0;
+            }
+        } else {
+            dot_y = CHART_BOTTOM;
+            lead_start = CHART_BOTTOM - 8.0;
+            lead_end = tall ? 236.0 : 256.0;
+            level_y = lead_end - 3.0;
+            freq_y = lead_end - 14.0;
+        }
+        char freq_label[16];
+        char level_label[16];
+        if (f >= 1000.0)
+            std::snprintf(freq_label, sizeof freq_label, "%.2fk", f / 1000.0);
+        else
+            std::snprintf(freq_label, sizeof freq_label, "%.0f", f);
+        std::snprintf(level_label, sizeof level_label, "%.1fdB", level);
+        if (!strbuf_appendf(out,
+                            "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"2.6\" fill=\"var(--accent)\"/>\n"
+                            "<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"var(--accent)\" "
+                            "stroke-width=\"1\" opacity=\"0.7\"/>\n",
+                            x, dot_y, x, lead_start, x, lead_end) ||
+            !strbuf_appendf(out,
+                            "<text x=\"%.2f\" y=\"%.2f\" font-size=\"9.5\" font-weight=\"700\" "
+                            "text-anchor=\"middle\" fill=\"var(--ink)\">%s</text>\n",
+                            x, freq_y, freq_label) ||
+            !strbuf_appendf(out,
+                            "<text x=\"%.2f\" y=\"%.2f\" font-size=\"8.5\" text-anchor=\"middle\" "
+                            "fill=\"var(--muted)\">%s</text>\n",
+                            x, level_y, level_label))
+            return false;
+    }
+    return true;
+}
+
+bool write_data_island(StrBuf *out, const char *id_suffix, double bin_hz, double nyquist,
+                       double noise_floor_db, const char *gate_label, const double *levels,
+                       uint64_t bins, const double *freqs, const double *peak_levels,
+                       const uint64_t *order, uint64_t count) {
+    if (!strbuf_appendf(out,
+                        "<script type=\"application/json\" id=\"cv-spectral-data%s\">{\"chartLeft\":%.1f,"
+                        "\"chartRight\":%.1f,\"chartTop\":%.1f,\"chartBottom\":%.1f,\"binHz\":%.6f,"
+                        "\"nyquistHz\":%.3f,\"freqMinHz\":%.1f,\"dbMin\":%.1f,\"dbMax\":%.1f,"
+                        "\"freqScale\":\"%s\",\"tierNoiseFloorDb\":%.2f,\"tierNonPeakDb\":%s,"
+                        "\"tierPeakDb\":%s,",
+                        id_suffix, CHART_LEFT, CHART_RIGHT, CHART_TOP, CHART_BOTTOM, bin_hz, nyquist,
+                        FREQ_MIN_HZ, DB_MIN, DB_MAX, "log", noise_floor_db, "null", "null") ||
+        !write_number_array(out, "ref", levels, bins) || !strbuf_append(out, ",") ||
+        !strbuf_append(out, "\"dut\":null") || !strbuf_append(out, ",\"markers\":[") ||
+        !strbuf_appendf(out,
+                        "%s{\"db\":%.2f,\"text\":\"%s\",\"color\":\"%s\",\"dash\":\"%s\",\"align\":\"%s\"}",
+                        "", noise_floor_db, gate_label, "--gate", "4,3", "left") ||
+        !strbuf_append(out, "]") || !strbuf_append(out, ",\"failMarker\":null") ||
+        !strbuf_append(out, ",\"peaks\":["))
+        return false;
+    for (uint64_t j = 0; j < count; ++j) {
+        if (!strbuf_appendf(out, "%s{\"freqHz\":%.3f,\"levelDb\":%.2f,\"tier\":%d}", j == 0 ? "" : ",",
+                            freqs[order[j]], peak_levels[order[j]], static_cast<int>(j % 2)))
+            return false;
+    }
+    return strbuf_append(out, "]") && strbuf_append(out, "}</script>\n");
+}
+
+} // namespace
+
+double chart_db_to_y(double db) {
+    if (db < DB_MIN) return CHART_BOTTOM;
+    const double capped = db < DB_MAX ? db : DB_MAX;
+    return CHART_BOTTOM - (capped - DB_MIN) / (DB_MAX - DB_MIN) * (CHART_BOTTOM - CHART_TOP);
+}
+
+double chart_freq_to_x(double freq_hz, double nyquist_hz) {
+    const double f = freq_hz > FREQ_MIN_HZ ? freq_hz : FREQ_MIN_HZ;
+    return CHART_LEFT + (CHART_RIGHT - CHART_LEFT) * (std::log10(f) - LOG10_FREQ_MIN) /
+                            (std::log10(nyquist_hz) - LOG10_FREQ_MIN);
+}
+
+void sort_indices_ascending(const double *keys, uint64_t count, uint64_t *out) {
+    for (uint64_t i = 0; i < count; ++i) out[i] = i;
+    for (uint64_t i = 1; i < count; ++i) {
+        const uint64_t moving = out[i];
+        uint64_t j = i;
+        while (j > 0 && keys[out[j - 1]] > keys[moving]) {
+            out[j] = out[j - 1];
+            --j;
+        }
+        out[j] = moving;
+    }
+}
+
+bool write_gate_line(StrBuf *out, double level_db, const char *label) {
+    const double y = chart_db_to_y(level_db);
+    return strbuf_appendf(out,
+                          "<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"var(%s)\" "
+                          "stroke-width=\"1\" stroke-dasharray=\"%s\"/>\n<text x=\"%.2f\" y=\"%.2f\" "
+                          "font-size=\"10\" fill=\"var(%s)\" text-anchor=\"%s\">%s</text>\n",
+                          CHART_LEFT, y, CHART_RIGHT, y, "--gate", "4,3", CHART_LEFT + 6.0, y - 3.0,
+                          "--gate", "start", label);
+}
+
+bool write_trace_polyline(StrBuf *out, const double *levels, uint64_t bins, double bin_hz,
+                          double nyquist_hz, const char *colour_var) {
+    if (!strbuf_appendf(out, "<polyline fill=\"none\" stroke=\"var(%s)\" stroke-width=\"1.5\" points=\"",
+                        colour_var))
+        return false;
+    for (uint64_t k = 0; k < bins; ++k) {
+        const double f = static_cast<double>(k) * bin_hz;
+        if (f < FREQ_MIN_HZ) continue;
+        if (!strbuf_appendf(out, "%.2f,%.2f ", chart_freq_to_x(f, nyquist_hz), chart_db_to_y(levels[k])))
+            return false;
+    }
+    return strbuf_append(out, "\"/>\n");
+}
+
+bool write_number_array(StrBuf *out, const char *key, const double *values, uint64_t count) {
+    if (!strbuf_appendf(out, "\"%s\":[", key)) return false;
+    for (uint64_t i = 0; i < count; ++i)
+        if (!strbuf_appendf(out, i == 0 ? "%.2f" : ",%.2f", values[i])) return false;
+    return strbuf_append(out, "]");
+}
+
+bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_samples,
+                          double noise_floor_db, int32_t window_start, const char *id_suffix,
+                          uint32_t channel, const double *peak_freqs, const double *peak_levels,
+                          uint64_t peak_count) {
+    // The chart's window always lies wholly inside the file: near either end
+    // it is shifted inward instead of reading silence.
+    const int32_t frames = static_cast<int32_t>(audio.frames);
+    const int64_t usable = frames > 0 ? frames : 0;
+    const int64_t n = static_cast<int32_t>(window_samples);
+    if (n > usable) return strbuf_append(out, NOTE_TOO_SHORT);
+    int64_t start = window_start > 0 ? window_start : 0;
+    if (start + n > usable) start = usable - n;
+
+    const uint64_t bins = window_samples / 2;
+    HeapArray<double> levels;
+    if (!levels.allocate(bins)) return false;
+    if (!spectrum_db(audio.samples, audio.frames, audio.channels, channel, static_cast<int32_t>(start),
+                     window_samples, CHART_FLOOR_DB, levels.data, nullptr))
+        return false;
+
+    const double rate = static_cast<double>(audio.sample_rate);
+    const double bin_hz = rate / static_cast<double>(window_samples);
+    const double nyquist = rate * 0.5;
+    char gate_label[40];
+    std::snprintf(gate_label, sizeof gate_label, "noise floor %.0fdB", noise_floor_db);
+
+    const uint64_t count = peak_count < MAX_TOP_PEAKS ? peak_count : MAX_TOP_PEAKS;
+    uint64_t order[MAX_TOP_PEAKS];
+    if (count > 0) sort_indices_ascending(peak_freqs, count, order);
+
+    const double band_y = chart_db_to_y(noise_floor_db);
+    return strbuf_appendf(out,
+                          "<svg viewBox=\"0 0 %.0f %.0f\" preserveAspectRatio=\"none\" "
+                          "class=\"cv-spectral-chart\" id=\"cv-spectral-svg%s\" role=\"img\" "
+                          "aria-label=\"Spectral snapshot%s\">\n",
+                          VIEW_WIDTH, VIEW_HEIGHT, id_suffix, "") &&
+           write_grid_and_axes(out, nyquist) &&
+           strbuf_appendf(out,
+                          "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" "
+                          "fill=\"var(--accent)\" opacity=\"0.05\"/>\n",
+                          CHART_LEFT, band_y, CHART_RIGHT - CHART_LEFT, CHART_BOTTOM - band_y) &&
+           write_gate_line(out, noise_floor_db, gate_label) &&
+           write_trace_polyline(out, levels.data, bins, bin_hz, nyquist, "--ref-trace") &&
+           write_peak_markers(out, peak_freqs, peak_levels, order, count, nyquist) &&
+           strbuf_append(out, "</svg>\n") &&
+           write_data_island(out, id_suffix, bin_hz, nyquist, noise_floor_db, gate_label,
+                             levels.data, bins, peak_freqs, peak_levels, order, count);
+}

@@ -1,0 +1,175 @@
+#include <cstdio>
+
+#include "report/report.hpp"
+
+namespace {
+
+const char *encoding_label(uint32_t encoding) {
+    switch (encoding) {
+    case WAV_ENCODING_INT16: return "16-bit";
+    case WAV_ENCODING_INT24: return "24-bit";
+    case WAV_ENCODING_INT32: return "32-bit";
+    case WAV_ENCODING_FLOAT32: return "32-bit float";
+    case WAV_ENCODING_FLOAT64: return "64-bit float";
+    default: return "unknown";
+    }
+}
+
+// Only two words exist; wider files fall to "Mono" as well.
+const char *channel_label(uint32_t channels) { return channels == 2 ? "Stereo" : "Mono"; }
+
+bool write_head(StrBuf *page, const char *input_file) {
+    char stem[256];
+    path_stem(input_file, stem, sizeof stem);
+    return strbuf_append(page, "<!doctype html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                               "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+                               "<title>") &&
+           strbuf_append_html(page, stem) && strbuf_append(page, " -- tonesift</title>\n") &&
+           write_style_block(page) && strbuf_append(page, "</head>\n<body>\n<div class=\"dash\">\n");
+}
+
+bool write_top_bar(StrBuf *page, const char *version) {
+    return strbuf_append(
+               page,
+               "<div class=\"topbar\">\n<div class=\"brand\">\n<span class=\"glyph\"><svg viewBox=\"0 0 24 "
+               "24\" fill=\"none\" xmlns=\"http://www.w3.org/2000/svg\"><path d=\"M2,13 Q4.5,8 7,13 T12,13 "
+               "T17,13 T22,13\" stroke=\"white\" stroke-width=\"1.6\" stroke-linecap=\"round\" "
+               "fill=\"none\"/><line x1=\"12\" y1=\"3\" x2=\"12\" y2=\"21\" stroke=\"white\" "
+               "stroke-width=\"1.2\" stroke-dasharray=\"1.8,1.8\" opacity=\"0.8\"/><circle cx=\"12\" "
+               "cy=\"13\" r=\"2.4\" fill=\"white\"/></svg></span>\n<span "
+               "class=\"name\">tonesift</span>\n</div>\n<div class=\"right\">\n<div class=\"meta\">") &&
+           strbuf_appendf(page, "<b>v%s</b></div>\n", version) && write_theme_toggle(page) &&
+           strbuf_append(page, "</div>\n</div>\n");
+}
+
+bool write_signal_line(StrBuf *page, const ReportSource &source) {
+    const WavData &wav = *source.wav;
+    const QueryReport &report = *source.report;
+    char sample_text[32];
+    group_thousands(report.window.query_sample, sample_text, sizeof sample_text);
+    const double duration_s = static_cast<double>(wav.frames) / static_cast<double>(wav.sample_rate);
+    return strbuf_append(page, "<div class=\"signal-row\">\n<div class=\"signal-id single\">\n<span "
+                               "class=\"tag\">Signal</span>\n<span class=\"fname\">") &&
+           strbuf_append_path_html(page, source.input_file) &&
+           strbuf_appendf(page,
+                          "</span>\n</div>\n<div class=\"signal-meta\">%u Hz &middot; %s &middot; %s "
+                          "&middot; %.2fs &middot; queried at %.3fs (sample %s)</div>\n</div>\n",
+                          wav.sample_rate, encoding_label(wav.encoding), channel_label(wav.channels),
+                          duration_s, report.query_time_s, sample_text);
+}
+
+bool write_key_figures(StrBuf *page, const QueryReport &report) {
+    uint64_t peaks_found = 0;
+    for (uint64_t i = 0; i < report.result_count; ++i) peaks_found += report.results[i].peak_count;
+    const QueryWindow &w = report.window;
+    return strbuf_append(page, "<div class=\"kpi-grid\">\n") &&
+           strbuf_appendf(page,
+                          "<div class=\"kpi\">\n<div class=\"k\">Window</div>\n<div "
+                          "class=\"v\">%zu<small> samples</small></div>\n<div "
+                          "class=\"kpi-note\">%.1fms</div>\n</div>\n",
+                          static_cast<size_t>(w.window_samples), w.window_duration_ms) &&
+           strbuf_appendf(page,
+                          "<div class=\"kpi\">\n<div class=\"k\">Resolution</div>\n<div "
+                          "class=\"v\">%.2f<small> Hz/bin</small></div>\n</div>\n",
+                          w.resolution_hz) &&
+           strbuf_appendf(page,
+                          "<div class=\"kpi\">\n<div class=\"k\">Noise Floor</div>\n<div "
+                          "class=\"v\">%.1f<small> dB</small></div>\n</div>\n",
+                          w.noise_floor_db) &&
+           strbuf_appendf(page,
+                          "<div class=\"kpi\">\n<div class=\"k\">Peaks Found</div>\n<div "
+                          "class=\"v\">%zu</div>\n<div class=\"kpi-note\">min separation %.1f "
+                          "Hz</div>\n</div>\n",
+                          static_cast<size_t>(peaks_found), w.min_separation_hz) &&
+           strbuf_append(page, "</div>\n");
+}
+
+bool write_peak_table(StrBuf *page, const ChannelResult &result) {
+    if (result.peak_count == 0)
+        return strbuf_append(page, "<p class=\"desc\">No peaks above the noise floor in this window.</p>\n");
+    if (!strbuf_append(page, "<table class=\"dt dt-numbered\">\n<thead><tr><th>#</th><th>Frequency</th>"
+                             "<th>Level</th></tr></thead>\n<tbody>\n"))
+        return false;
+    for (uint64_t k = 0; k < result.peak_count && k < MAX_TOP_PEAKS; ++k) {
+        const Peak &peak = result.top_peaks[k];
+        if (!strbuf_appendf(page, "<tr><td>%zu</td><td>%.1f Hz</td><td>%.1f dB</td></tr>\n",
+                            static_cast<size_t>(k + 1), peak.frequency_hz, peak.level_db))
+            return false;
+    }
+    return strbuf_append(page, "</tbody>\n</table>\n");
+}
+
+bool write_channel_card(StrBuf *page, const ReportSource &source, const ChannelResult &result) {
+    const QueryWindow &w = source.report->window;
+    char frame_id[32];
+    char id_suffix[16];
+    std::snprintf(frame_id, sizeof frame_id, "ts-spectral-frame-%u", result.channel);
+    std::snprintf(id_suffix, sizeof id_suffix, "-ch%u", result.channel);
+    const uint64_t count = result.peak_count < MAX_TOP_PEAKS ? result.peak_count : MAX_TOP_PEAKS;
+    double freqs[MAX_TOP_PEAKS];
+    double levels[MAX_TOP_PEAKS];
+    for (uint64_t i = 0; i < count; ++i) {
+        freqs[i] = result.top_peaks[i].frequency_hz;
+        levels[i] = result.top_peaks[i].level_db;
+    }
+    return strbuf_appendf(page,
+                          "<section class=\"card\" id=\"channel-%u\">\n<div class=\"card-head\">\n<div "
+                          "class=\"htext\"><h3>Channel %u</h3></div>\n<span class=\"badge info\">%zu "
+                          "peak%s</span>\n</div>\n<div class=\"card-body\">\n<div class=\"scope\">\n",
+                          result.channel, result.channel, static_cast<size_t>(result.peak_count),
+                          result.peak_count == 1 ? "" : "s") &&
+           write_scope_head(page, "Magnitude spectrum", frame_id, false) &&
+           strbuf_appendf(page, "<div class=\"zoom-frame\" data-zoom-kind=\"spectral\" id=\"%s\">\n",
+                          frame_id) &&
+           write_spectral_chart(page, *source.wav, w.window_samples, w.noise_floor_db, w.window_start,
+                                id_suffix, result.channel, count ? freqs : nullptr,
+                                count ? levels : nullptr, result.peak_count) &&
+           strbuf_append(page, "<div class=\"zoom-box\" hidden></div>\n</div>\n<div "
+                               "class=\"legend-row\">\n<span><span class=\"sw\" "
+                               "style=\"background:var(--ref)\"></span>Signal</span>\n</div>\n") &&
+           write_peak_table(page, result) && strbuf_append(page, "</div>\n</div>\n</section>\n");
+}
+
+bool write_footer_and_scripts(StrBuf *page, const char *version) {
+    char stamp[64];
+    utc_timestamp(stamp, sizeof stamp);
+    return strbuf_appendf(page,
+                          "<footer>\n<div class=\"footer-row-top\">\n<span><b>tonesift</b> "
+                          "v%s</span>\n<span>report generated %s</span>\n</div>\n</footer>\n",
+                          version, stamp) &&
+           strbuf_append(page, "</div>\n") && write_theme_script(page) && write_zoom_script(page) &&
+           strbuf_append(page, "</body>\n</html>\n");
+}
+
+bool build_page(StrBuf *page, const ReportSource &source) {
+    const QueryReport &report = *source.report;
+    if (!write_head(page, source.input_file) || !write_top_bar(page, source.version) ||
+        !write_signal_line(page, source) || !write_key_figures(page, report))
+        return false;
+    for (uint64_t i = 0; i < report.result_count && i < MAX_CHANNEL_RESULTS; ++i)
+        if (!write_channel_card(page, source, report.results[i])) return false;
+    return write_footer_and_scripts(page, source.version);
+}
+
+} // namespace
+
+bool write_html_report(const char *path, const ReportSource &source) {
+    StrBuf page;
+    strbuf_init(&page);
+    // The file is opened only once the page is complete, so a failed build
+    // never creates or truncates it.
+    if (!build_page(&page, source)) {
+        strbuf_free(&page);
+        return false;
+    }
+    std::FILE *file = std::fopen(path, "wb");
+    if (!file) {
+        strbuf_free(&page);
+        return false;
+    }
+    const size_t length = static_cast<size_t>(page.length);
+    const size_t written = std::fwrite(page.data, 1, length, file);
+    std::fclose(file);
+    strbuf_free(&page);
+    return written == length;
+}

@@ -1,0 +1,135 @@
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "base/heap.hpp"
+#include "report/report.hpp"
+
+namespace {
+
+constexpr uint64_t STRBUF_FIRST_CAPACITY = 256;
+
+// Makes room for `required` bytes (terminator included). On failure the
+// record is untouched and its old storage still owned by it.
+bool strbuf_reserve(StrBuf *buf, uint64_t required) {
+    if (buf->capacity >= required) return true;
+    uint64_t capacity = buf->capacity > 0 ? buf->capacity : STRBUF_FIRST_CAPACITY;
+    while (capacity < required) {
+        if (capacity > UINT64_MAX / 2) return false;
+        capacity *= 2;
+    }
+    if (capacity > SIZE_MAX) return false;
+    void *grown = heap_realloc(buf->data, static_cast<size_t>(capacity));
+    if (!grown) return false;
+    buf->data = static_cast<char *>(grown);
+    buf->capacity = capacity;
+    return true;
+}
+
+// Bytes needed after appending `n` more, terminator included; 0 on overflow.
+uint64_t strbuf_required(const StrBuf *buf, uint64_t n) {
+    if (n > UINT64_MAX - 1 - buf->length) return 0;
+    return buf->length + n + 1;
+}
+
+// Entity for a byte that must not appear raw in HTML text or attributes.
+const char *html_entity(unsigned char c) {
+    switch (c) {
+    case '"': return "&quot;";
+    case '&': return "&amp;";
+    case '\'': return "&#39;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    default: return nullptr;
+    }
+}
+
+// Byte by byte, so a failure leaves exactly the bytes before the failing one.
+bool append_escaped(StrBuf *buf, const char *text, bool break_after_separators) {
+    for (const char *p = text; *p != '\0'; ++p) {
+        const char *entity = html_entity(static_cast<unsigned char>(*p));
+        if (!(entity ? strbuf_append(buf, entity) : strbuf_append_char(buf, *p))) return false;
+        if (break_after_separators && (*p == '/' || *p == '\\') && !strbuf_append(buf, "<wbr>"))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void strbuf_init(StrBuf *buf) {
+    buf->data = nullptr;
+    buf->length = 0;
+    buf->capacity = 0;
+}
+
+void strbuf_free(StrBuf *buf) {
+    heap_free(buf->data);
+    strbuf_init(buf);
+}
+
+bool strbuf_append(StrBuf *buf, const char *text) {
+    const size_t n = std::strlen(text);
+    const uint64_t required = strbuf_required(buf, n);
+    if (required == 0 || !strbuf_reserve(buf, required)) return false;
+    std::memcpy(buf->data + buf->length, text, n);
+    buf->length += n;
+    buf->data[buf->length] = '\0';
+    return true;
+}
+
+bool strbuf_append_char(StrBuf *buf, char c) {
+    const uint64_t required = strbuf_required(buf, 1);
+    if (required == 0 || !strbuf_reserve(buf, required)) return false;
+    buf->data[buf->length] = c;
+    buf->length += 1;
+    buf->data[buf->length] = '\0';
+    return true;
+}
+
+bool strbuf_appendf(StrBuf *buf, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list measure;
+    va_copy(measure, args);
+    const int measured = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    bool ok = false;
+    if (measured >= 0) {
+        const uint64_t n = static_cast<uint64_t>(measured);
+        const uint64_t required = strbuf_required(buf, n);
+        if (required != 0 && strbuf_reserve(buf, required)) {
+            std::vsnprintf(buf->data + buf->length, static_cast<size_t>(n + 1), format, args);
+            buf->length += n;
+            ok = true;
+        }
+    }
+    va_end(args);
+    return ok;
+}
+
+bool strbuf_append_html(StrBuf *buf, const char *text) { return append_escaped(buf, text, false); }
+
+bool strbuf_append_path_html(StrBuf *buf, const char *path) {
+    return append_escaped(buf, path, true);
+}
+
+void path_stem(const char *path, char *out, size_t size) {
+    const char *component = path;
+    for (const char *p = path; *p != '\0'; ++p)
+        if (*p == '/' || *p == '\\') component = p + 1;
+    size_t stem_length = std::strlen(component);
+    const char *dot = std::strrchr(component, '.');
+    if (dot && dot != component) stem_length = static_cast<size_t>(dot - component);
+    const size_t n = stem_length < size - 1 ? stem_length : size - 1;
+    std::memcpy(out, component, n);
+    out[n] = '\0';
+}
+
+void utc_timestamp(char *out, size_t size) {
+    const std::time_t now = std::time(nullptr);
+    const std::tm *utc = std::gmtime(&now);
+    if (!utc || std::strftime(out, size, "%Y-%m-%d %H:%M:%S UTC", utc) == 0) out[0] = '\0';
+}

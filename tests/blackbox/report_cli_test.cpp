@@ -1,0 +1,90 @@
+// The --html option seen from outside: the report file, the unchanged stdout,
+// the "wrote" note, and every way the file can fail to be written.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "support/run_process.hpp"
+#include "support/wav_writer.hpp"
+
+namespace {
+
+bool exists(const std::string &path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::string stereo_tone_file(const std::string &name) {
+    WavSpec spec{44100, 2, WAV_ENCODING_INT16};
+    std::string path = temp_dir() + "/" + name;
+    EXPECT_TRUE(write_file(path, make_wav(spec, interleave({sine(44100, 132300, 1000.0, 0.5),
+                                                            sine(44100, 132300, 3000.0, 0.25)}))));
+    return path;
+}
+
+TEST(ReportCli, HtmlLeavesStdoutAloneAndNotesTheFileLast) {
+    const std::string in = stereo_tone_file("bb-tone.wav");
+    const std::vector<std::vector<std::string>> formats = {{}, {"--json"}, {"--csv"}};
+    for (const auto &format : formats) {
+        std::vector<std::string> args = {"--input", in, "--at", "1.5"};
+        args.insert(args.end(), format.begin(), format.end());
+        const ProcessResult plain = run_tonesift(args);
+        ASSERT_EQ(plain.status, 0) << plain.err;
+
+        const std::string html = temp_dir() + "/bb-tone.html";
+        std::remove(html.c_str());
+        args.insert(args.end(), {"--html", html});
+        const ProcessResult with_html = run_tonesift(args);
+        EXPECT_EQ(with_html.status, 0);
+        EXPECT_EQ(with_html.out, plain.out);
+        EXPECT_EQ(with_html.err, "wrote " + html + "\n");
+
+        const std::string page = read_file_text(html);
+        EXPECT_EQ(page.rfind("<!doctype html>\n", 0), 0u);
+        EXPECT_EQ(page.size() - page.rfind("</body>\n</html>\n"), 16u);
+        EXPECT_EQ(page.find('\r'), std::string::npos);
+        EXPECT_NE(page.find("<section class=\"card\" id=\"channel-0\">"), std::string::npos);
+        EXPECT_NE(page.find("<section class=\"card\" id=\"channel-1\">"), std::string::npos);
+        EXPECT_NE(page.find("<tr><td>1</td><td>1000.0 Hz</td>"), std::string::npos);
+        EXPECT_NE(page.find("<tr><td>1</td><td>3000.0 Hz</td>"), std::string::npos);
+    }
+}
+
+TEST(ReportCli, UnwritablePathsFailWithoutTouchingAnything) {
+    const std::string in = stereo_tone_file("bb-fail.wav");
+    const std::string dir = temp_dir() + "/bb-existing-dir";
+    mkdir(dir.c_str(), 0755);
+    const std::vector<std::string> paths = {
+        temp_dir() + "/no-such-folder/out.html", // missing folder
+        dir,                                     // a directory, not a file
+        "",                                      // no name at all
+    };
+    for (const auto &html : paths) {
+        const ProcessResult r = run_tonesift({"--input", in, "--at", "1.5", "--csv", "--html", html});
+        EXPECT_EQ(r.status, 1) << html;
+        EXPECT_EQ(r.out, "") << html;
+        EXPECT_EQ(r.err, "error: failed to write '" + html + "'\n");
+    }
+    EXPECT_FALSE(exists(temp_dir() + "/no-such-folder"));
+}
+
+TEST(ReportCli, FileNameBytesCannotInjectMarkup) {
+    const std::string name = "a&b \"q\" 'x' <i>y<\\i>.wav";
+    const std::string in = temp_dir() + "/" + name;
+    WavSpec spec{48000, 1, WAV_ENCODING_FLOAT32};
+    ASSERT_TRUE(write_file(in, make_wav(spec, sine(48000, 48000, 440.0, 0.5))));
+    const std::string html = temp_dir() + "/bb-inject.html";
+    const ProcessResult r = run_tonesift({"--input", in, "--at-sample", "24000", "--html", html});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string page = read_file_text(html);
+    // The stem starts after the last separator, and a backslash counts as one.
+    EXPECT_NE(page.find("<title>i&gt; -- tonesift</title>\n"), std::string::npos);
+    EXPECT_NE(page.find("/<wbr>a&amp;b &quot;q&quot; &#39;x&#39; &lt;i&gt;y&lt;\\<wbr>i&gt;.wav</span>"),
+              std::string::npos);
+    EXPECT_EQ(page.find("<i>"), std::string::npos);
+    EXPECT_EQ(page.find("'x'"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,395 @@
+// The report page in a real browser: the chart script's start-up redraw,
+// wheel zoom, pan, box zoom, reset, tick rules, and the theme switch.
+import assert from "node:assert/strict";
+import { after, before, describe, test } from "node:test";
+
+import { buildReport, launchBrowser, missingBrowser, writePage, writeToneWav } from "./harness.mjs";
+
+const missing = await missingBrowser();
+if (missing) console.log(`# SKIP browser tests: ${missing}`);
+
+const LEFT = 58;
+const RIGHT = 990;
+const VIEWPORT = { width: 1280, height: 900 };
+
+// 96 kHz stereo, so the full view carries the 48.0k end label.
+const RATE = 96000;
+const NYQUIST = RATE / 2;
+const TONES = [
+  [[100, 0.2], [1000, 0.3], [5000, 0.2], [15000, 0.1]],
+  [[440, 0.4], [3000, 0.2]],
+];
+
+function tickHz(label) {
+  return label.endsWith("k") ? Number(label.slice(0, -1)) * 1000 : Number(label);
+}
+
+// The visible range recovered from the outermost labelled ticks.
+function viewFromTicks(ticks) {
+  assert.ok(ticks.length >= 2, `need two ticks, got ${JSON.stringify(ticks)}`);
+  const a = ticks[0];
+  const b = ticks[ticks.length - 1];
+  const ua = (a.x - LEFT) / (RIGHT - LEFT);
+  const ub = (b.x - LEFT) / (RIGHT - LEFT);
+  const span = (Math.log10(tickHz(b.label)) - Math.log10(tickHz(a.label))) / (ub - ua);
+  const logLo = Math.log10(tickHz(a.label)) - ua * span;
+  return { lo: 10 ** logLo, hi: 10 ** (logLo + span) };
+}
+
+function unitToHz(u) {
+  const lo = Math.log10(20);
+  return 10 ** (lo + u * (Math.log10(NYQUIST) - lo));
+}
+
+function assertClose(actual, expected, relative, what) {
+  assert.ok(Math.abs(actual - expected) <= Math.abs(expected) * relative,
+    `${what}: ${actual} is not within ${relative * 100}% of ${expected}`);
+}
+
+// What the chart in frame `id` currently shows.
+async function chartState(page, id) {
+  return page.evaluate((frameId) => {
+    const svg = document.getElementById(frameId).querySelector("svg");
+    const kids = Array.from(svg.children);
+    const texts = kids.filter((e) => e.tagName === "text");
+    const bottomLabels = texts.filter((t) => Number(t.getAttribute("y")) === 290);
+    const polyline = svg.querySelector("polyline");
+    return {
+      ticks: bottomLabels.filter((t) => t.getAttribute("text-anchor") === "middle")
+        .map((t) => ({ x: Number(t.getAttribute("x")), label: t.textContent })),
+      endLabel: bottomLabels.filter((t) => t.getAttribute("text-anchor") === "end").map((t) => t.textContent),
+      minorVertical: kids.filter((e) => e.tagName === "line" && e.getAttribute("stroke") === "var(--line-strong)" &&
+        e.getAttribute("x1") === e.getAttribute("x2")).length,
+      points: polyline ? polyline.getAttribute("points") : null,
+      traceName: polyline ? polyline.getAttribute("data-trace") : null,
+      circles: kids.filter((e) => e.tagName === "circle").map((c) => [Number(c.getAttribute("cx")), Number(c.getAttribute("cy"))]),
+      freqLabels: texts.filter((t) => t.getAttribute("font-weight") === "700").map((t) => t.textContent),
+      levelLabels: texts.filter((t) => t.getAttribute("font-size") === "8.5").map((t) => t.textContent),
+    };
+  }, id);
+}
+
+// The same facts read from the static SVG in the file.
+function staticChart(html, suffix) {
+  const start = html.indexOf(`id="cv-spectral-svg${suffix}"`);
+  const svg = html.slice(start, html.indexOf("</svg>", start));
+  const number = (s) => Number(s);
+  return {
+    points: /points="([^"]*)"/.exec(svg)[1],
+    circles: [...svg.matchAll(/<circle cx="([^"]+)" cy="([^"]+)"/g)].map((m) => [number(m[1]), number(m[2])]),
+    freqLabels: [...svg.matchAll(/font-weight="700"[^>]*>([^<]*)</g)].map((m) => m[1]),
+    levelLabels: [...svg.matchAll(/font-size="8.5"[^>]*>([^<]*)</g)].map((m) => m[1]),
+  };
+}
+
+function parsePoints(points) {
+  return points.trim().split(/\s+/).map((p) => p.split(",").map(Number));
+}
+
+describe("report page in a browser", { skip: missing ?? false }, () => {
+  let browser;
+  let report;
+  let shortReport;
+  const frame0 = "ts-spectral-frame-0";
+
+  before(async () => {
+    const wav = writeToneWav("tones96k.wav", RATE, 1.0, TONES);
+    report = buildReport(wav, "tones96k.html", ["--at", "0.5", "--window-samples", "8192", "--top", "8"]);
+    const short = writeToneWav("short.wav", 48000, 0.01, [[[1000, 0.5]]]);
+    shortReport = buildReport(short, "short.html", ["--at-sample", "10"]);
+    browser = await launchBrowser();
+  });
+
+  after(async () => {
+    if (browser) await browser.close();
+  });
+
+  // A fresh context each time: its own local storage and colour scheme.
+  async function open(url, options = {}) {
+    const context = await browser.newContext({ viewport: VIEWPORT, ...options });
+    const page = await context.newPage();
+    const errors = [];
+    page.on("console", (m) => { if (m.type() === "error") errors.push(m.text()); });
+    page.on("pageerror", (e) => errors.push(String(e)));
+    await page.goto(url);
+    return { page, context, errors };
+  }
+
+  async function plotPoint(page, fraction, id = frame0) {
+    const box = await page.locator(`#${id}`).boundingBox();
+    return {
+      x: box.x + box.width * (LEFT + fraction * (RIGHT - LEFT)) / 1000,
+      y: box.y + box.height / 2,
+      box,
+    };
+  }
+
+  test("redraws every chart at load with the static SVG's trace and peaks, without errors", async () => {
+    const { page, context, errors } = await open(report.url);
+    for (const [channel, suffix] of [[0, "-ch0"], [1, "-ch1"]]) {
+      const live = await chartState(page, `ts-spectral-frame-${channel}`);
+      const still = staticChart(report.text, suffix);
+      assert.equal(live.traceName, "ref", "the script's own drawing marks its trace");
+      const a = parsePoints(live.points);
+      const b = parsePoints(still.points);
+      assert.equal(a.length, b.length);
+      for (let i = 0; i < a.length; i++) {
+        assert.ok(Math.abs(a[i][0] - b[i][0]) <= 0.02 && Math.abs(a[i][1] - b[i][1]) <= 0.02,
+          `point ${i}: ${a[i]} vs ${b[i]}`);
+      }
+      assert.ok(still.circles.length >= 2, "the test signal has peaks");
+      assert.equal(live.circles.length, still.circles.length);
+      live.circles.forEach((c, i) => {
+        assert.ok(Math.abs(c[0] - still.circles[i][0]) <= 0.02 && Math.abs(c[1] - still.circles[i][1]) <= 0.02,
+          `peak ${i}: ${c} vs ${still.circles[i]}`);
+      });
+      assert.deepEqual(live.freqLabels, still.freqLabels);
+      assert.deepEqual(live.levelLabels, still.levelLabels);
+      const view = viewFromTicks(live.ticks);
+      assertClose(view.lo, 20, 1e-3, "full view low end");
+      assertClose(view.hi, NYQUIST, 1e-3, "full view high end");
+      assert.deepEqual(live.endLabel, ["48.0k"]);
+    }
+    assert.deepEqual(errors, []);
+    await context.close();
+  });
+
+  test("a frame holding only the note is left alone", async () => {
+    const { page, context, errors } = await open(shortReport.url);
+    assert.equal(await page.locator(`#${frame0} svg`).count(), 0);
+    assert.equal(await page.locator(`#${frame0} p.cv-chart-note`).count(), 1);
+    assert.deepEqual(errors, []);
+    await context.close();
+  });
+
+  test("wheel zooms around the cursor and stops at the narrowest span", async () => {
+    const { page, context } = await open(report.url);
+    const p = 0.6;
+    const { x, y } = await plotPoint(page, p);
+    await page.mouse.move(x, y);
+    await page.mouse.wheel(0, -300);
+    const z = Math.exp(-300 * 0.0015);
+    let view = viewFromTicks((await chartState(page, frame0)).ticks);
+    assertClose(view.lo, unitToHz(p - p * z), 0.01, "zoomed low end");
+    assertClose(view.hi, unitToHz(p + (1 - p) * z), 0.01, "zoomed high end");
+    assert.deepEqual((await chartState(page, frame0)).endLabel, [], "no end label once zoomed");
+
+    // Zooming out past the whole range gives the whole range.
+    for (let i = 0; i < 4; i++) await page.mouse.wheel(0, 400);
+    view = viewFromTicks((await chartState(page, frame0)).ticks);
+    assertClose(view.lo, 20, 2e-3, "zoomed-out low end");
+    assertClose(view.hi, NYQUIST, 2e-3, "zoomed-out high end");
+
+    for (let i = 0; i < 12; i++) await page.mouse.wheel(0, -2000);
+    const state = await chartState(page, frame0);
+    view = viewFromTicks(state.ticks);
+    assertClose(view.hi / view.lo, (NYQUIST / 20) ** 0.002, 2e-4, "narrowest span");
+    assert.equal(state.minorVertical, 0, "no minor grid inside one decade");
+    await context.close();
+  });
+
+  test("inside one decade the ticks are nice numbers", async () => {
+    // Same page, with the island's range narrowed to 1 kHz .. 2 kHz.
+    const text = report.text.replace(/"freqMinHz":20\.0/g, '"freqMinHz":1000.0')
+      .replace(/"nyquistHz":48000\.000/g, '"nyquistHz":2000.000');
+    const { page, context } = await open(writePage("decade.html", text));
+    const state = await chartState(page, frame0);
+    assert.deepEqual(state.ticks.map((t) => t.label), ["1k", "1.2k", "1.4k", "1.6k", "1.8k", "2k"]);
+    assert.equal(state.minorVertical, 0);
+    assert.deepEqual(state.endLabel, [], "the 2k tick sits on the edge");
+    const view = viewFromTicks(state.ticks);
+    assertClose(view.lo, 1000, 1e-6, "low end");
+    assertClose(view.hi, 2000, 1e-6, "high end");
+    await context.close();
+  });
+
+  test("dragging pans with a constant span and stops at both ends", async () => {
+    const { page, context } = await open(report.url);
+    const centre = await plotPoint(page, 0.5);
+    await page.mouse.move(centre.x, centre.y);
+    await page.mouse.wheel(0, -600);
+    const before = viewFromTicks((await chartState(page, frame0)).ticks);
+    const logSpan = Math.log10(before.hi / before.lo);
+    const plotWidth = centre.box.width * (RIGHT - LEFT) / 1000;
+
+    await page.mouse.down();
+    await page.mouse.move(centre.x + 100, centre.y, { steps: 7 });
+    await page.mouse.up();
+    const moved = viewFromTicks((await chartState(page, frame0)).ticks);
+    assertClose(Math.log10(moved.hi / moved.lo), logSpan, 2e-3, "span after pan");
+    assertClose(Math.log10(before.lo / moved.lo), (100 / plotWidth) * logSpan, 0.02, "pan distance");
+
+    const a = await plotPoint(page, 0.02);
+    const b = await plotPoint(page, 0.98);
+    for (let i = 0; i < 3; i++) {
+      await page.mouse.move(a.x, a.y);
+      await page.mouse.down();
+      await page.mouse.move(b.x, b.y, { steps: 5 });
+      await page.mouse.up();
+    }
+    let view = viewFromTicks((await chartState(page, frame0)).ticks);
+    assertClose(view.lo, 20, 2e-3, "stopped at 20 Hz");
+    assertClose(Math.log10(view.hi / view.lo), logSpan, 2e-3, "span at the low end");
+    await page.mouse.move(centre.x, centre.y);
+    await page.mouse.down();
+    await page.mouse.move(centre.x + 0.1 * plotWidth, centre.y, { steps: 3 });
+    await page.mouse.up();
+    view = viewFromTicks((await chartState(page, frame0)).ticks);
+    assertClose(view.lo, 20, 2e-3, "still at 20 Hz");
+    assertClose(Math.log10(view.hi / view.lo), logSpan, 2e-3, "span after a small push");
+
+    for (let i = 0; i < 3; i++) {
+      await page.mouse.move(b.x, b.y);
+      await page.mouse.down();
+      await page.mouse.move(a.x, a.y, { steps: 5 });
+      await page.mouse.up();
+    }
+    view = viewFromTicks((await chartState(page, frame0)).ticks);
+    assertClose(view.hi, NYQUIST, 2e-3, "stopped at Nyquist");
+    assertClose(Math.log10(view.hi / view.lo), logSpan, 2e-3, "span at the high end");
+
+    // A small push past the end is held back just the same.
+    await page.mouse.move(centre.x, centre.y);
+    await page.mouse.down();
+    await page.mouse.move(centre.x - 0.1 * plotWidth, centre.y, { steps: 3 });
+    await page.mouse.up();
+    view = viewFromTicks((await chartState(page, frame0)).ticks);
+    assertClose(view.hi, NYQUIST, 2e-3, "still at Nyquist");
+    assertClose(Math.log10(view.hi / view.lo), logSpan, 2e-3, "span after a small push");
+    await context.close();
+  });
+
+  test("shift-drag zooms to the box, either way round, above 4 px only", async () => {
+    const { page, context } = await open(report.url);
+    const full = await chartState(page, frame0);
+    const a = await plotPoint(page, 0.25);
+    const b = await plotPoint(page, 0.5);
+
+    async function shiftDrag(from, to, during) {
+      await page.keyboard.down("Shift");
+      await page.mouse.move(from.x, from.y);
+      await page.mouse.down();
+      await page.mouse.move(to.x, to.y, { steps: 4 });
+      if (during) await during();
+      await page.mouse.up();
+      await page.keyboard.up("Shift");
+    }
+
+    // 4 px or less, or a box wholly left of the plot: nothing changes.
+    await shiftDrag(a, { x: a.x + 4, y: a.y });
+    await shiftDrag({ x: a.box.x + 3, y: a.y }, { x: a.box.x + 40, y: a.y });
+    assert.deepEqual(await chartState(page, frame0), full);
+    assert.equal(await page.locator(`#${frame0} .zoom-box`).isHidden(), true);
+
+    await shiftDrag(a, b, async () => {
+      const shown = await page.locator(`#${frame0} .zoom-box`).evaluate((e) => ({
+        hidden: e.hidden, left: parseFloat(e.style.left), width: parseFloat(e.style.width),
+      }));
+      assert.equal(shown.hidden, false);
+      assert.ok(Math.abs(shown.left - (a.x - a.box.x)) < 1.01, `box left ${shown.left}`);
+      assert.ok(Math.abs(shown.width - (b.x - a.x)) < 1.01, `box width ${shown.width}`);
+    });
+    assert.equal(await page.locator(`#${frame0} .zoom-box`).isHidden(), true);
+    const forward = await chartState(page, frame0);
+    const view = viewFromTicks(forward.ticks);
+    assertClose(view.lo, unitToHz(0.25), 0.01, "box low end");
+    assertClose(view.hi, unitToHz(0.5), 0.01, "box high end");
+
+    await page.locator(".zoom-reset[data-zoom-target='ts-spectral-frame-0']").click();
+    await shiftDrag(b, a);
+    assert.deepEqual(await chartState(page, frame0), forward, "right to left gives the same view");
+
+    // Just above the threshold it zooms.
+    await page.locator(".zoom-reset[data-zoom-target='ts-spectral-frame-0']").click();
+    await shiftDrag(a, { x: a.x + 6, y: a.y });
+    assert.notDeepEqual((await chartState(page, frame0)).ticks, full.ticks);
+    await context.close();
+  });
+
+  test("reset button and double-click restore 20 Hz to Nyquist", async () => {
+    const { page, context } = await open(report.url);
+    const full = await chartState(page, frame0);
+    const other = await chartState(page, "ts-spectral-frame-1");
+    const p = await plotPoint(page, 0.7);
+    await page.mouse.move(p.x, p.y);
+    await page.mouse.wheel(0, -500);
+    assert.notDeepEqual(await chartState(page, frame0), full);
+    assert.deepEqual(await chartState(page, "ts-spectral-frame-1"), other, "the other chart keeps its view");
+    await page.locator(".zoom-reset[data-zoom-target='ts-spectral-frame-0']").click();
+    assert.deepEqual(await chartState(page, frame0), full);
+    assert.deepEqual(full.endLabel, ["48.0k"]);
+
+    await page.mouse.move(p.x, p.y);
+    await page.mouse.wheel(0, -500);
+    assert.notDeepEqual(await chartState(page, frame0), full);
+    await page.mouse.dblclick(p.x, p.y);
+    assert.deepEqual(await chartState(page, frame0), full);
+    await context.close();
+  });
+
+  async function themeState(page) {
+    return page.evaluate(() => {
+      const button = document.getElementById("themeToggle");
+      return {
+        attr: document.documentElement.getAttribute("data-theme"),
+        stored: localStorage.getItem("corvane-report-theme"),
+        label: button.getAttribute("aria-label"),
+        sun: getComputedStyle(button.querySelector(".ti-sun")).display,
+        moon: getComputedStyle(button.querySelector(".ti-moon")).display,
+        background: getComputedStyle(document.body).backgroundColor,
+      };
+    });
+  }
+
+  const LIGHT_BG = "rgb(238, 241, 244)";
+  const DARK_BG = "rgb(14, 19, 24)";
+
+  test("theme switch sets the attribute, stores the choice and swaps icon and label", async () => {
+    const { page, context, errors } = await open(report.url, { colorScheme: "light" });
+    assert.deepEqual(await themeState(page), {
+      attr: null, stored: null, label: "Switch to dark theme", sun: "none", moon: "block", background: LIGHT_BG,
+    });
+    await page.locator("#themeToggle").click();
+    assert.deepEqual(await themeState(page), {
+      attr: "dark", stored: "dark", label: "Switch to light theme", sun: "block", moon: "none", background: DARK_BG,
+    });
+    await page.reload();
+    assert.equal((await themeState(page)).attr, "dark", "the choice is remembered");
+    assert.equal((await themeState(page)).background, DARK_BG);
+    await page.locator("#themeToggle").click();
+    assert.deepEqual(await themeState(page), {
+      attr: "light", stored: "light", label: "Switch to dark theme", sun: "none", moon: "block", background: LIGHT_BG,
+    });
+    assert.deepEqual(errors, []);
+    await context.close();
+  });
+
+  test("a dark system preference darkens a page without a choice, and a light choice wins", async () => {
+    const { page, context } = await open(report.url, { colorScheme: "dark" });
+    assert.deepEqual(await themeState(page), {
+      attr: null, stored: null, label: "Switch to light theme", sun: "block", moon: "none", background: DARK_BG,
+    });
+    await page.locator("#themeToggle").click();
+    assert.deepEqual(await themeState(page), {
+      attr: "light", stored: "light", label: "Switch to dark theme", sun: "none", moon: "block", background: LIGHT_BG,
+    });
+    await context.close();
+
+    // A stored value that is neither theme is ignored.
+    const second = await open(report.url, { colorScheme: "dark" });
+    await second.page.evaluate(() => localStorage.setItem("corvane-report-theme", "blue"));
+    await second.page.reload();
+    const state = await themeState(second.page);
+    assert.equal(state.attr, null);
+    assert.equal(state.background, DARK_BG);
+    assert.equal(state.label, "Switch to light theme");
+
+    // With nothing stored, a change of system preference updates the button.
+    await second.page.evaluate(() => localStorage.removeItem("corvane-report-theme"));
+    await second.page.emulateMedia({ colorScheme: "light" });
+    await second.page.waitForFunction(() =>
+      document.getElementById("themeToggle").getAttribute("aria-label") === "Switch to dark theme");
+    assert.equal((await themeState(second.page)).background, LIGHT_BG);
+    await second.context.close();
+  });
+});

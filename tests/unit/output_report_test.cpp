@@ -1,0 +1,308 @@
+// Text, JSON and CSV writers and the bounded JSON buffer.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "output/output.hpp"
+#include "support/capture_stdout.hpp"
+#include "support/documented_outputs.hpp"
+
+namespace {
+
+QueryReport base_report(const char *path, uint32_t rate, uint32_t channels, double time, uint32_t sample) {
+    QueryReport r;
+    std::memset(&r, 0, sizeof r);
+    r.input_file = path;
+    r.sample_rate = rate;
+    r.channels = channels;
+    r.query_time_s = time;
+    r.window.query_sample = sample;
+    r.window.window_samples = 4096;
+    r.window.window_start = static_cast<int32_t>(sample) - 2048;
+    r.window.window_duration_ms = 4096 * 1000.0 / rate;
+    r.window.resolution_hz = rate / 4096.0;
+    r.window.min_separation_hz = 4 * r.window.resolution_hz;
+    r.window.noise_floor_db = -80.0;
+    return r;
+}
+
+void add_result(QueryReport &r, uint32_t channel, const std::vector<Peak> &peaks) {
+    ChannelResult &c = r.results[r.result_count++];
+    c.channel = channel;
+    c.peak_count = peaks.size();
+    for (size_t i = 0; i < peaks.size(); ++i) c.top_peaks[i] = peaks[i];
+}
+
+std::string text_of(const QueryReport &r) { return capture_stdout([&] { print_text_report(r); }); }
+std::string json_of(const QueryReport &r) { return capture_stdout([&] { print_json_report(r); }); }
+std::string csv_of(const QueryReport &r) { return capture_stdout([&] { print_csv_report(r); }); }
+
+TEST(GroupThousands, Digits) {
+    const std::pair<uint64_t, const char *> rows[] = {
+        {0, "0"},           {7, "7"},         {999, "999"},         {1000, "1,000"},
+        {66150, "66,150"},  {100000, "100,000"}, {1234567, "1,234,567"}, {2147483647, "2,147,483,647"},
+        {4294967295u, "4,294,967,295"},
+    };
+    for (const auto &[v, want] : rows) {
+        char buf[64];
+        std::memset(buf, 'X', sizeof buf);
+        group_thousands(v, buf, sizeof buf);
+        EXPECT_STREQ(buf, want) << v;
+    }
+}
+
+TEST(TextReport, DocumentedExample) {
+    QueryReport r = base_report("a.wav", 44100, 2, 1.5, 66150);
+    add_result(r, 0, {{440.0, -6.0}, {880.0, -12.0}});
+    add_result(r, 1, {});
+    EXPECT_EQ(text_of(r), TEXT_EXAMPLE);
+}
+
+TEST(TextReport, OnePeakRequestedChannelAndNegativeTime) {
+    QueryReport r = base_report("a.wav", 48000, 6, -0.0001, 0);
+    add_result(r, 5, {{1234.56, -0.04}});
+    EXPECT_EQ(text_of(r),
+              "\n"
+              "query time     -0.000s (sample 0 @ 48000Hz)\n"
+              "window         4096 samples (85.3ms, resolution 11.7Hz/bin)\n"
+              "\n"
+              "channel 5:\n"
+              "  dominant peak  1234.6 Hz  @  -0.0 dB\n"
+              "\n"
+              "  top 1 peak:\n"
+              "    1.  1234.6 Hz    -0.0 dB\n"
+              "\n");
+}
+
+TEST(TextReport, SampleGroupingAndChannelOrder) {
+    for (const auto &[sample, shown] : std::vector<std::pair<uint32_t, std::string>>{
+             {999, "999"}, {1000, "1,000"}, {0, "0"}, {1234567, "1,234,567"}}) {
+        QueryReport r = base_report("a.wav", 8000, 1, sample / 8000.0, sample);
+        add_result(r, 0, {});
+        std::string t = text_of(r);
+        char line[128];
+        std::snprintf(line, sizeof line, "\nquery time     %.3fs (sample %s @ 8000Hz)\n", sample / 8000.0, shown.c_str());
+        EXPECT_EQ(t.substr(0, std::strlen(line)), line);
+        const std::string tail = "\n\nchannel 0:\n  no peaks above the noise floor in this window\n\n";
+        EXPECT_EQ(t.substr(t.size() - tail.size()), tail);
+    }
+    QueryReport r = base_report("a.wav", 8000, 10, 0, 0);
+    std::string blocks;
+    for (uint32_t c = 0; c < 8; ++c) {
+        add_result(r, c, {{100.0 * (c + 1), -1.0 * c}});
+        char b[256];
+        std::snprintf(b, sizeof b,
+                      "channel %u:\n  dominant peak  %u.0 Hz  @  -%u.0 dB\n\n  top 1 peak:\n    1.  %u.0 Hz    -%u.0 dB\n\n",
+                      c, 100 * (c + 1), c, 100 * (c + 1), c);
+        blocks += b;
+    }
+    std::string t = text_of(r);
+    EXPECT_EQ(t.substr(t.find("channel 0:")), blocks);
+}
+
+TEST(JsonReport, DocumentedExampleFromItsValues) {
+    QueryReport r = base_report("in.wav", 48000, 2, 1.0, 48000);
+    add_result(r, 0, {{999.99924, -6.02354}, {1099.99564, -12.05029}});
+    add_result(r, 1, {});
+    EXPECT_EQ(json_of(r), JSON_EXAMPLE);
+}
+
+TEST(JsonReport, PathEscapes) {
+    const std::pair<const char *, const char *> rows[] = {
+        {"a\"b", "a\\\"b"},
+        {"C:\\x\\y.wav", "C:\\\\x\\\\y.wav"},
+        {"l\nf\rc\tt", "l\\nf\\rc\\tt"},
+        {"ctl\x01\x1f\x7f", "ctl\x01\x1f\x7f"},
+        {"caf\xc3\xa9/\xe6\x97\xa5.wav", "caf\xc3\xa9/\xe6\x97\xa5.wav"},
+        {"", ""},
+    };
+    for (const auto &[path, escaped] : rows) {
+        QueryReport r = base_report(path, 48000, 1, 0, 0);
+        add_result(r, 0, {});
+        std::string j = json_of(r);
+        EXPECT_EQ(j.substr(0, j.find("    \"sample_rate\"")),
+                  std::string("{\n    \"input_file\": \"") + escaped + "\",\n");
+    }
+}
+
+TEST(JsonReport, OverlongPathDropsOnlyThatMember) {
+    for (const auto &[path, kept] : std::vector<std::pair<std::string, bool>>{
+             {std::string(511, 'p'), true},
+             {std::string(512, 'p'), false},
+             {std::string(255, '"') + "x", true},
+             {std::string(256, '\\'), false},
+             {std::string(600, 'p'), false}}) {
+        QueryReport r = base_report(path.c_str(), 48000, 1, 0, 0);
+        add_result(r, 0, {});
+        std::string j = json_of(r);
+        EXPECT_EQ(j.find("\"input_file\"") != std::string::npos, kept) << path.size();
+        if (!kept) {
+            EXPECT_EQ(j.substr(0, 31), "{\n    \"sample_rate\": 48000,\n   ");
+        }
+        EXPECT_EQ(j.substr(j.size() - 8), "    ]\n}\n");
+    }
+}
+
+TEST(JsonReport, HugeNumberLineIsCutTo159Bytes) {
+    QueryReport r = base_report("in.wav", 48000, 1, 0, 0);
+    r.window.min_separation_hz = 1e200;
+    add_result(r, 0, {});
+    std::vector<char> full(400);
+    std::snprintf(full.data(), full.size(), "    \"min_separation_hz\": %.6f,\n", 1e200);
+    ASSERT_GT(std::strlen(full.data()), 200u);
+    std::string j = json_of(r);
+    EXPECT_NE(j.find("\"resolution_hz\": 11.718750,\n" + std::string(full.data(), 159) +
+                     "    \"noise_floor_db\": -80.000000,\n    \"results\": [\n"),
+              std::string::npos);
+}
+
+TEST(JsonReport, EightChannelsOf64PeaksFit) {
+    QueryReport r = base_report("in.wav", 48000, 9, 0, 0);
+    std::vector<Peak> peaks;
+    for (int i = 0; i < 64; ++i) peaks.push_back({-12345.678901 * i, -99999.99999});
+    for (uint32_t c = 0; c < 8; ++c) add_result(r, c, peaks);
+    std::string j = json_of(r);
+    size_t ranks = 0;
+    for (size_t p = j.find("\"rank\""); p != std::string::npos; p = j.find("\"rank\"", p + 1)) ++ranks;
+    EXPECT_EQ(ranks, 512u);
+    EXPECT_NE(j.find("{ \"rank\": 64, \"frequency_hz\": -777777.7708, \"level_db\": -100000.0000 }\n            ]\n"
+                     "        }\n    ]\n}\n"),
+              std::string::npos);
+}
+
+TEST(CsvReport, RowsAndHeader) {
+    const std::string header = "channel,rank,frequency_hz,level_db\n";
+    QueryReport none = base_report("a.wav", 48000, 2, 0, 0);
+    add_result(none, 0, {});
+    add_result(none, 1, {});
+    EXPECT_EQ(csv_of(none), header);
+
+    QueryReport r = base_report("a.wav", 48000, 4, 0, 0);
+    add_result(r, 0, {{440.0, -6.0}, {880.00006, -12.34564}});
+    add_result(r, 2, {});
+    add_result(r, 3, {{20000.0, 3.0}, {0.0, -0.00004}, {11.71875, -120.5}});
+    EXPECT_EQ(csv_of(r), header +
+                             "0,1,440.0000,-6.0000\n"
+                             "0,2,880.0001,-12.3456\n"
+                             "3,1,20000.0000,3.0000\n"
+                             "3,2,0.0000,-0.0000\n"
+                             "3,3,11.7188,-120.5000\n");
+}
+
+// --- The bounded buffer and the member writers ---
+
+struct Buf {
+    std::vector<char> bytes;
+    JsonBuf jb;
+    explicit Buf(size_t cap) : bytes(cap + 8, 'X'), jb{bytes.data(), cap, 0} {}
+    std::string text() const { return std::string(jb.data, jb.length); }
+};
+
+TEST(JsonBufRule, PieceThatDoesNotFitIsDroppedWhole) {
+    Buf b(10);
+    ASSERT_TRUE(json_begin(&b.jb));
+    EXPECT_EQ(b.text(), "{\n");
+    EXPECT_FALSE(json_append(&b.jb, "12345678")); // 2 + 8 leaves no room for the terminator
+    EXPECT_EQ(b.jb.length, 2u);
+    EXPECT_EQ(b.bytes[2], '\0');
+    EXPECT_TRUE(json_append(&b.jb, "1234567"));
+    EXPECT_EQ(b.text(), "{\n1234567");
+    EXPECT_EQ(b.bytes[9], '\0');
+    EXPECT_EQ(b.bytes[10], 'X');
+    EXPECT_FALSE(json_end(&b.jb));
+    json_appendf(&b.jb, "%d", 1);
+    EXPECT_EQ(b.jb.length, 9u);
+    EXPECT_TRUE(json_append(&b.jb, ""));
+    // json_begin starts over.
+    ASSERT_TRUE(json_begin(&b.jb));
+    EXPECT_EQ(b.text(), "{\n");
+    EXPECT_EQ(b.bytes[2], '\0');
+    EXPECT_TRUE(json_end(&b.jb));
+    EXPECT_EQ(b.text(), "{\n}\n");
+
+    Buf tiny(2);
+    EXPECT_FALSE(json_begin(&tiny.jb));
+    EXPECT_EQ(tiny.jb.length, 0u);
+    Buf three(3);
+    EXPECT_TRUE(json_begin(&three.jb));
+}
+
+TEST(JsonBufRule, MemberLinesAndTheirLimits) {
+    Buf b(4096);
+    json_begin(&b.jb);
+    EXPECT_TRUE(json_add_int(&b.jb, "i", -2147483647 - 1, true));
+    EXPECT_TRUE(json_add_long(&b.jb, "l", -1948, false));
+    EXPECT_TRUE(json_add_double(&b.jb, "d", -80.0, true));
+    EXPECT_TRUE(json_add_double(&b.jb, "e", 85.3333333333, false));
+    EXPECT_TRUE(json_add_string(&b.jb, "s", "v", true));
+    json_appendf(&b.jb, "[%s|%zu]", "x", static_cast<size_t>(42));
+    EXPECT_EQ(b.text(),
+              "{\n    \"i\": -2147483648,\n    \"l\": -1948\n    \"d\": -80.000000,\n"
+              "    \"e\": 85.333333\n    \"s\": \"v\",\n[x|42]");
+
+    // Lines longer than their buffers are cut to buffer size minus one.
+    struct Cut {
+        size_t kept;
+        std::string full;
+        bool (*add)(JsonBuf *, const char *);
+    };
+    const std::string k200(200, 'k'), k100(100, 'k'), v511(511, 'v');
+    const Cut cuts[] = {
+        {127, "    \"" + k200 + "\": 1,\n", [](JsonBuf *j, const char *k) { return json_add_int(j, k, 1, true); }},
+        {159, "    \"" + k200 + "\": 1,\n", [](JsonBuf *j, const char *k) { return json_add_long(j, k, 1, true); }},
+        {159, "    \"" + k200 + "\": 1.000000,\n", [](JsonBuf *j, const char *k) { return json_add_double(j, k, 1, true); }},
+        {599, "    \"" + k100 + "\": \"" + v511 + "\",\n",
+         [](JsonBuf *j, const char *k) { return json_add_string(j, k, std::string(511, 'v').c_str(), true); }},
+    };
+    for (const auto &c : cuts) {
+        Buf cb(4096);
+        json_begin(&cb.jb);
+        const std::string key = c.full.substr(5, c.full.find('"', 5) - 5);
+        EXPECT_TRUE(c.add(&cb.jb, key.c_str()));
+        ASSERT_GT(c.full.size(), c.kept);
+        EXPECT_EQ(cb.text().substr(2), c.full.substr(0, c.kept));
+    }
+    Buf fb(4096);
+    json_appendf(&fb.jb, "%s", std::string(300, 'z').c_str());
+    EXPECT_EQ(fb.text(), std::string(255, 'z'));
+}
+
+TEST(JsonBufRule, StringEscapingLimit) {
+    struct Row {
+        std::string value;
+        bool ok;
+        std::string escaped;
+    };
+    const std::vector<Row> rows = {
+        {std::string(511, 'a'), true, std::string(511, 'a')},
+        {std::string(512, 'a'), false, ""},
+        {std::string(509, 'a') + "\"", true, std::string(509, 'a') + "\\\""},
+        {std::string(510, 'a') + "\"", false, ""},
+        {std::string(510, 'a') + "\n", false, ""},
+        {std::string(255, '\t') + "a", true, [] {
+             std::string s;
+             for (int i = 0; i < 255; ++i) s += "\\t";
+             return s + "a";
+         }()},
+        {std::string(255, '\r') + "ab", false, ""},
+        {std::string(256, '\\'), false, ""},
+        {"q\"b\\n\nr\rt\t\x02\xff", true, "q\\\"b\\\\n\\nr\\rt\\t\x02\xff"},
+    };
+    for (const auto &r : rows) {
+        Buf b(2048);
+        json_begin(&b.jb);
+        EXPECT_EQ(json_add_string(&b.jb, "k", r.value.c_str(), false), r.ok) << r.value.size();
+        EXPECT_EQ(b.text(), r.ok ? "{\n    \"k\": \"" + r.escaped + "\"\n" : "{\n") << r.value.size();
+    }
+    // A line that escapes fine but does not fit the buffer is not appended.
+    Buf small(20);
+    json_begin(&small.jb);
+    EXPECT_FALSE(json_add_string(&small.jb, "k", "0123456789", true));
+    EXPECT_TRUE(json_add_string(&small.jb, "k", "01", true));
+    EXPECT_EQ(small.text(), "{\n    \"k\": \"01\",\n");
+}
+
+} // namespace

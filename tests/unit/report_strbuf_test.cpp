@@ -1,0 +1,244 @@
+// The page buffer: growth rule, failure without change, the escaping
+// appends, the file stem and the time stamp.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "report/report.hpp"
+#include "report_failing_heap.hpp"
+
+namespace {
+
+std::string text_of(const StrBuf &b) { return b.data ? std::string(b.data, b.length) : std::string(); }
+
+struct GrowthCase {
+    uint64_t first;    // bytes appended first (0: fresh buffer)
+    uint64_t second;   // bytes appended next
+    uint64_t capacity; // expected capacity after both
+};
+
+TEST(StrBuf, GrowsFrom256ByDoubling) {
+    const GrowthCase cases[] = {
+        {0, 255, 256}, {0, 256, 512}, {0, 1000, 1024}, {0, 0, 256}, {200, 56, 512},
+        {200, 100, 512}, {255, 1, 512}, {200, 55, 256}, {0, 5000, 8192}, {300, 1800, 4096},
+    };
+    for (const auto &c : cases) {
+        StrBuf b;
+        strbuf_init(&b);
+        if (c.first) {
+            ASSERT_TRUE(strbuf_append(&b, std::string(c.first, 'a').c_str()));
+        }
+        ASSERT_TRUE(strbuf_append(&b, std::string(c.second, 'b').c_str()));
+        EXPECT_EQ(b.capacity, c.capacity) << c.first << "+" << c.second;
+        EXPECT_EQ(b.length, c.first + c.second);
+        EXPECT_EQ(b.data[b.length], '\0');
+        EXPECT_EQ(text_of(b), std::string(c.first, 'a') + std::string(c.second, 'b'));
+        strbuf_free(&b);
+    }
+}
+
+TEST(StrBuf, FreshBufferAndEmptyAppends) {
+    StrBuf b;
+    strbuf_init(&b);
+    EXPECT_EQ(b.data, nullptr);
+    EXPECT_EQ(b.length, 0u);
+    EXPECT_EQ(b.capacity, 0u);
+    // The escaping appends allocate nothing for nothing.
+    EXPECT_TRUE(strbuf_append_html(&b, ""));
+    EXPECT_TRUE(strbuf_append_path_html(&b, ""));
+    EXPECT_EQ(b.data, nullptr);
+    EXPECT_EQ(b.capacity, 0u);
+    // A plain empty append gives an empty, terminated text.
+    EXPECT_TRUE(strbuf_append(&b, ""));
+    ASSERT_NE(b.data, nullptr);
+    EXPECT_EQ(b.capacity, 256u);
+    EXPECT_STREQ(b.data, "");
+    strbuf_free(&b);
+    strbuf_free(&b); // twice is fine
+    EXPECT_EQ(b.data, nullptr);
+
+    StrBuf f;
+    strbuf_init(&f);
+    EXPECT_TRUE(strbuf_appendf(&f, "%s", ""));
+    EXPECT_EQ(f.capacity, 256u);
+    EXPECT_EQ(f.length, 0u);
+    strbuf_free(&f);
+}
+
+TEST(StrBuf, AppendfFormatsLongPiecesWhole) {
+    StrBuf b;
+    strbuf_init(&b);
+    ASSERT_TRUE(strbuf_append(&b, "x="));
+    ASSERT_TRUE(strbuf_appendf(&b, "%*d|", 10000, 7));
+    EXPECT_EQ(b.length, 10003u);
+    EXPECT_EQ(b.capacity, 16384u);
+    EXPECT_EQ(std::string(b.data, 4), "x=  ");
+    EXPECT_EQ(std::string(b.data + b.length - 2), "7|");
+    ASSERT_TRUE(strbuf_appendf(&b, "%.2f;%u;%s;%zu;%c", -0.125, 66150u, "ok", static_cast<size_t>(3), 'z'));
+    EXPECT_EQ(std::string(b.data + 10003), "-0.12;66150;ok;3;z");
+    ASSERT_TRUE(strbuf_append_char(&b, '!'));
+    EXPECT_EQ(b.data[b.length - 1], '!');
+    EXPECT_EQ(b.data[b.length], '\0');
+    strbuf_free(&b);
+}
+
+TEST(StrBuf, FailedGrowthChangesNothing) {
+    using Append = bool (*)(StrBuf *);
+    const Append appends[] = {
+        [](StrBuf *b) { return strbuf_append(b, "x"); },
+        [](StrBuf *b) { return strbuf_append_char(b, 'x'); },
+        [](StrBuf *b) { return strbuf_appendf(b, "%c", 'x'); },
+    };
+    for (Append append : appends) {
+        StrBuf b;
+        strbuf_init(&b);
+        ASSERT_TRUE(strbuf_append(&b, std::string(255, 'k').c_str()));
+        char *const before = b.data;
+        {
+            FailingHeap heap(0);
+            EXPECT_FALSE(append(&b));
+            EXPECT_EQ(failing_heap_requests(), 1);
+        }
+        EXPECT_EQ(b.data, before);
+        EXPECT_EQ(b.length, 255u);
+        EXPECT_EQ(b.capacity, 256u);
+        EXPECT_EQ(text_of(b), std::string(255, 'k'));
+        EXPECT_EQ(b.data[255], '\0');
+        // Nothing latched: the next append works.
+        EXPECT_TRUE(append(&b));
+        EXPECT_EQ(b.capacity, 512u);
+        EXPECT_EQ(text_of(b), std::string(255, 'k') + "x");
+        strbuf_free(&b);
+    }
+    // A fresh buffer stays without storage.
+    StrBuf fresh;
+    strbuf_init(&fresh);
+    {
+        FailingHeap heap(0);
+        EXPECT_FALSE(strbuf_append(&fresh, "a"));
+    }
+    EXPECT_EQ(fresh.data, nullptr);
+    EXPECT_EQ(fresh.capacity, 0u);
+    strbuf_free(&fresh);
+}
+
+TEST(StrBuf, SizeThatCannotBeReachedFailsWithoutAllocating) {
+    // Pretend a huge text is held; the doubling would overflow.
+    char storage[8] = "abc";
+    StrBuf b{storage, UINT64_MAX - 4, UINT64_MAX / 2 + 1};
+    FailingHeap heap(-1);
+    EXPECT_FALSE(strbuf_append(&b, "0123456789"));
+    EXPECT_FALSE(strbuf_append_char(&b, 'x'));
+    EXPECT_FALSE(strbuf_appendf(&b, "%d", 12));
+    EXPECT_EQ(failing_heap_requests(), 0);
+    EXPECT_EQ(b.data, storage);
+    EXPECT_EQ(b.length, UINT64_MAX - 4);
+    EXPECT_STREQ(storage, "abc");
+}
+
+TEST(StrBuf, EscapingStopsAtTheFailingByte) {
+    StrBuf b;
+    strbuf_init(&b);
+    ASSERT_TRUE(strbuf_append(&b, std::string(250, '.').c_str()));
+    {
+        FailingHeap heap(0);
+        // "abcd" still fits in 256; the entity for '<' does not.
+        EXPECT_FALSE(strbuf_append_html(&b, "abcd<efgh"));
+        EXPECT_FALSE(strbuf_append_path_html(&b, "/x"));
+    }
+    EXPECT_EQ(text_of(b), std::string(250, '.') + "abcd/");
+    EXPECT_EQ(b.capacity, 256u);
+    strbuf_free(&b);
+}
+
+struct EscapeCase {
+    std::string in;
+    std::string html;
+    std::string path;
+};
+
+TEST(StrBuf, EscapingAppends) {
+    const EscapeCase cases[] = {
+        {"<>&'\"", "&lt;&gt;&amp;&#39;&quot;", "&lt;&gt;&amp;&#39;&quot;"},
+        {"\t\n\xc3\xa9", "\t\n\xc3\xa9", "\t\n\xc3\xa9"},
+        {"a&b/c.wav", "a&amp;b/c.wav", "a&amp;b/<wbr>c.wav"},
+        {"/", "/", "/<wbr>"},
+        {"a\\\\b", "a\\\\b", "a\\<wbr>\\<wbr>b"},
+        {"C:\\x\\y\\z.wav", "C:\\x\\y\\z.wav", "C:\\<wbr>x\\<wbr>y\\<wbr>z.wav"},
+        {"plain text", "plain text", "plain text"},
+        {"\x01\x7f\xff", "\x01\x7f\xff", "\x01\x7f\xff"},
+    };
+    for (const auto &c : cases) {
+        StrBuf b;
+        strbuf_init(&b);
+        ASSERT_TRUE(strbuf_append(&b, "["));
+        ASSERT_TRUE(strbuf_append_html(&b, c.in.c_str()));
+        ASSERT_TRUE(strbuf_append(&b, "]["));
+        ASSERT_TRUE(strbuf_append_path_html(&b, c.in.c_str()));
+        ASSERT_TRUE(strbuf_append(&b, "]"));
+        EXPECT_EQ(text_of(b), "[" + c.html + "][" + c.path + "]") << c.in;
+        strbuf_free(&b);
+    }
+    StrBuf b;
+    strbuf_init(&b);
+    ASSERT_TRUE(strbuf_append_html(&b, "<>&'\""));
+    EXPECT_EQ(b.length, 24u);
+    strbuf_free(&b);
+}
+
+struct StemCase {
+    const char *path;
+    size_t size;
+    const char *stem;
+};
+
+TEST(PathStem, LastComponentWithoutLastExtension) {
+    const StemCase cases[] = {
+        {"C:\\takes/2024\\take.wav", 256, "take"},
+        {"/a.b/c", 256, "c"},
+        {"x/.hidden", 256, ".hidden"},
+        {"archive.tar.gz", 256, "archive.tar"},
+        {"dir/", 256, ""},
+        {"abcdef.wav", 4, "abc"},
+        {"recordings/take.1.wav", 256, "take.1"},
+        {".wav", 256, ".wav"},
+        {"a\\b.c/d.e\\f", 256, "f"},
+        {"noext", 256, "noext"},
+        {"name.", 256, "name"},
+        {"", 256, ""},
+        {"take.wav", 1, ""},
+    };
+    for (const auto &c : cases) {
+        char out[256];
+        std::memset(out, '#', sizeof out);
+        path_stem(c.path, out, c.size);
+        EXPECT_STREQ(out, c.stem) << c.path;
+    }
+}
+
+TEST(UtcTimestamp, IsUtcWhateverTheLocalZone) {
+    const char *old_tz = std::getenv("TZ");
+    const std::string saved = old_tz ? old_tz : "";
+    setenv("TZ", "NPT-5:45", 1);
+    tzset();
+    const std::time_t before = std::time(nullptr);
+    char out[64];
+    utc_timestamp(out, sizeof out);
+    const std::time_t after = std::time(nullptr);
+    if (old_tz) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
+    tzset();
+
+    ASSERT_EQ(std::strlen(out), 23u) << out;
+    EXPECT_STREQ(out + 19, " UTC");
+    std::tm parsed{};
+    ASSERT_NE(strptime(out, "%Y-%m-%d %H:%M:%S", &parsed), nullptr) << out;
+    const std::time_t stamp = timegm(&parsed);
+    EXPECT_GE(stamp, before);
+    EXPECT_LE(stamp, after);
+}
+
+} // namespace
