@@ -6,6 +6,10 @@ import { after, before, describe, test } from "node:test";
 import { buildReport, launchBrowser, missingBrowser, writePage, writeToneWav } from "./harness.mjs";
 
 const missing = await missingBrowser();
+// CI installs the browser, so there a missing one is a failure, not a skip.
+if (missing && process.env.TONESIFT_REQUIRE_BROWSER === "1") {
+  throw new Error(`browser tests cannot run: ${missing}`);
+}
 if (missing) console.log(`# SKIP browser tests: ${missing}`);
 
 const LEFT = 58;
