@@ -3,8 +3,8 @@
 //
 //   QueryWindow w = make_query_window(rate, query_sample, 4096, 0.0, -80.0);
 //   Peak peaks[MAX_TOP_PEAKS];
-//   int64_t n = analyze_channel(samples, frames, channels, 0, w, 5, peaks, MAX_TOP_PEAKS);
-//   if (n < 0) { /* out of memory */ }
+//   int64_t n = analyze_channel(wav, 0, w, 5, peaks, MAX_TOP_PEAKS);
+//   if (n < 0) { /* out of memory, or wav.read_failed */ }
 //
 // The arithmetic follows a fixed order on purpose: it decides the last
 // printed digit of every level and frequency.
@@ -12,6 +12,8 @@
 
 #include <cstddef>
 #include <cstdint>
+
+#include "wav/wav.hpp"
 
 constexpr size_t MAX_TOP_PEAKS = 64;
 constexpr double ANALYSIS_FLOOR_DB = -200.0;
@@ -58,9 +60,10 @@ void fft_in_place(Complex *data, uint64_t n, bool inverse);
 
 // Level spectrum (n/2 bins) of one channel over frames start .. start+n-1;
 // frames outside the file read as silence. `magnitudes` may be null.
-// False only when the working buffer can't be allocated (outputs unspecified).
-bool spectrum_db(const double *samples, uint64_t frames, uint32_t channels, uint32_t channel,
-                 int32_t start, uint64_t n, double floor_db, double *levels, double *magnitudes);
+// False when the working buffers can't be allocated or the window's frames
+// can't be read (then wav.read_failed is set); the outputs are unspecified.
+bool spectrum_db(const WavData &wav, uint32_t channel, int32_t start, uint64_t n,
+                 double floor_db, double *levels, double *magnitudes);
 
 // -1 / 0 / +1 ordering by level, highest first; frequencies are not consulted.
 int compare_peak_level(const Peak *a, const Peak *b);
@@ -69,7 +72,7 @@ int compare_peak_level(const Peak *a, const Peak *b);
 double peak_correction_factor(double offset);
 
 // Writes up to min(max_peaks, capacity) peaks to `out`, strongest first, and
-// returns their number; -1 when working memory can't be had (`out` untouched).
-int64_t analyze_channel(const double *samples, uint64_t frames, uint32_t channels,
-                        uint32_t channel, const QueryWindow &window, uint64_t max_peaks,
-                        Peak *out, uint64_t capacity);
+// returns their number; -1 when working memory can't be had or the window
+// can't be read (`out` untouched; wav.read_failed tells which).
+int64_t analyze_channel(const WavData &wav, uint32_t channel, const QueryWindow &window,
+                        uint64_t max_peaks, Peak *out, uint64_t capacity);

@@ -8,27 +8,22 @@ double window_weight(uint64_t i, uint64_t n) {
     return (1.0 - std::cos(x)) * 0.5;
 }
 
-static uint64_t reverse_bits(uint64_t v, unsigned bits) {
-    uint64_t r = 0;
-    for (unsigned b = 0; b < bits; ++b) {
-        r = (r << 1) | (v & 1u);
-        v >>= 1;
-    }
-    return r;
-}
-
 void fft_in_place(Complex *data, uint64_t n, bool inverse) {
     if (n <= 1) return;
-    unsigned bits = 1;
-    while ((uint64_t{1} << bits) < n) ++bits;
-
-    for (uint64_t i = 0; i < n; ++i) {
-        uint64_t r = reverse_bits(i, bits);
+    // Bit-reversal permutation; r runs through the reversed indices by
+    // adding one at the top bit and carrying downwards.
+    for (uint64_t i = 0, r = 0; i < n; ++i) {
         if (i < r) {
             Complex t = data[i];
             data[i] = data[r];
             data[r] = t;
         }
+        uint64_t bit = n >> 1;
+        while (bit && (r & bit)) {
+            r ^= bit;
+            bit >>= 1;
+        }
+        r |= bit;
     }
 
     for (uint64_t len = 2; len <= n; len <<= 1) {

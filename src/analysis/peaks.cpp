@@ -55,9 +55,8 @@ static uint64_t find_candidates(const double *levels, const double *mags, uint64
     return count;
 }
 
-int64_t analyze_channel(const double *samples, uint64_t frames, uint32_t channels,
-                        uint32_t channel, const QueryWindow &window, uint64_t max_peaks,
-                        Peak *out, uint64_t capacity) {
+int64_t analyze_channel(const WavData &wav, uint32_t channel, const QueryWindow &window,
+                        uint64_t max_peaks, Peak *out, uint64_t capacity) {
     uint64_t n = window.window_samples;
     uint64_t bins = n / 2;
     HeapArray<Peak> candidates;
@@ -66,8 +65,8 @@ int64_t analyze_channel(const double *samples, uint64_t frames, uint32_t channel
         HeapArray<double> levels;
         HeapArray<double> mags;
         if (!levels.allocate(bins) || !mags.allocate(bins)) return -1;
-        if (!spectrum_db(samples, frames, channels, channel, window.window_start, n,
-                         ANALYSIS_FLOOR_DB, levels.data, mags.data))
+        if (!spectrum_db(wav, channel, window.window_start, n, ANALYSIS_FLOOR_DB, levels.data,
+                         mags.data))
             return -1;
         if (bins < 3) return 0;
         if (!candidates.allocate(bins)) return -1;

@@ -3,20 +3,19 @@
 #include "analysis/analysis.hpp"
 #include "base/heap.hpp"
 
-bool spectrum_db(const double *samples, uint64_t frames, uint32_t channels, uint32_t channel,
-                 int32_t start, uint64_t n, double floor_db, double *levels, double *magnitudes) {
+bool spectrum_db(const WavData &wav, uint32_t channel, int32_t start, uint64_t n,
+                 double floor_db, double *levels, double *magnitudes) {
     HeapArray<Complex> buf;
-    if (!buf.allocate(n)) return false;
+    HeapArray<double> samples;
+    if (!buf.allocate(n) || !samples.allocate(n)) return false;
+    // Frames outside the file come back as silence.
+    if (!wav_read_channel(&wav, channel, start, n, samples.data)) return false;
 
     for (uint64_t i = 0; i < n; ++i) {
-        // 64-bit so that a window near the 32-bit limit cannot overflow.
-        int64_t f = static_cast<int64_t>(start) + static_cast<int64_t>(i);
-        double s = 0.0; // outside the file: silence
-        if (f >= 0 && static_cast<uint64_t>(f) < frames)
-            s = samples[static_cast<uint64_t>(f) * channels + channel];
-        buf[i].re = window_weight(i, n) * s;
+        buf[i].re = window_weight(i, n) * samples[i];
         buf[i].im = 0.0;
     }
+    samples.reset();
 
     fft_in_place(buf.data, n, false);
 

@@ -132,6 +132,10 @@ static int64_t resolve_query(const Options &o, uint32_t sample_rate, double *sec
     return index;
 }
 
+static void report_load_failure(const char *path) {
+    std::fprintf(stderr, "error: failed to read '%s' (%s)\n", path, wav_error_text());
+}
+
 // Fills the report's channel results; false when memory ran out.
 static bool analyze_channels(const Options &o, const WavData &wav, QueryReport *report) {
     uint32_t first = 0;
@@ -143,8 +147,8 @@ static bool analyze_channels(const Options &o, const WavData &wav, QueryReport *
     for (uint32_t ch = first; ch < last && report->result_count < MAX_CHANNEL_RESULTS; ++ch) {
         ChannelResult &slot = report->results[report->result_count];
         slot.channel = ch;
-        int64_t n = analyze_channel(wav.samples, wav.frames, wav.channels, ch, report->window,
-                                    static_cast<uint64_t>(o.top), slot.top_peaks, MAX_TOP_PEAKS);
+        int64_t n = analyze_channel(wav, ch, report->window, static_cast<uint64_t>(o.top),
+                                    slot.top_peaks, MAX_TOP_PEAKS);
         if (n < 0) return false;
         slot.peak_count = static_cast<uint64_t>(n);
         ++report->result_count;
@@ -163,7 +167,7 @@ int tonesift_main(int argc, char **argv) {
 
     WavData wav;
     if (!wav_load(o.input, &wav)) {
-        std::fprintf(stderr, "error: failed to read '%s' (%s)\n", o.input, wav_error_text());
+        report_load_failure(o.input);
         return 1;
     }
     if (o.channel >= 0 && static_cast<uint32_t>(o.channel) >= wav.channels) {
@@ -196,15 +200,21 @@ int tonesift_main(int argc, char **argv) {
                                       o.min_separation_hz, o.noise_floor_db);
 
     if (!analyze_channels(o, wav, &report)) {
+        // Frames are read on demand: a file that shrank since it was loaded
+        // is a read failure, not a lack of memory.
+        bool unreadable = wav.read_failed;
         wav_free(&wav);
-        std::fprintf(stderr, "error: out of memory\n");
+        if (unreadable) report_load_failure(o.input);
+        else std::fprintf(stderr, "error: out of memory\n");
         return 1;
     }
     if (o.html) {
         ReportSource source{o.input, &wav, &report, TONESIFT_VERSION};
         if (!write_html_report(o.html, source)) {
+            bool unreadable = wav.read_failed;
             wav_free(&wav);
-            std::fprintf(stderr, "error: failed to write '%s'\n", o.html);
+            if (unreadable) report_load_failure(o.input);
+            else std::fprintf(stderr, "error: failed to write '%s'\n", o.html);
             return 1;
         }
     }

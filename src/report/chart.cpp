@@ -253,7 +253,9 @@ bool write_trace_polyline(StrBuf *out, const double *levels, uint64_t bins, doub
     for (uint64_t k = 0; k < bins; ++k) {
         const double f = static_cast<double>(k) * bin_hz;
         if (f < FREQ_MIN_HZ) continue;
-        if (!strbuf_appendf(out, "%.2f,%.2f ", chart_freq_to_x(f, nyquist_hz), chart_db_to_y(levels[k])))
+        // One "%.2f,%.2f " pair per bin.
+        if (!strbuf_append_fixed(out, chart_freq_to_x(f, nyquist_hz), 2) || !strbuf_append_char(out, ',') ||
+            !strbuf_append_fixed(out, chart_db_to_y(levels[k]), 2) || !strbuf_append_char(out, ' '))
             return false;
     }
     return strbuf_append(out, "\"/>\n");
@@ -262,7 +264,7 @@ bool write_trace_polyline(StrBuf *out, const double *levels, uint64_t bins, doub
 bool write_number_array(StrBuf *out, const char *key, const double *values, uint64_t count) {
     if (!strbuf_appendf(out, "\"%s\":[", key)) return false;
     for (uint64_t i = 0; i < count; ++i)
-        if (!strbuf_appendf(out, i == 0 ? "%.2f" : ",%.2f", values[i])) return false;
+        if ((i > 0 && !strbuf_append_char(out, ',')) || !strbuf_append_fixed(out, values[i], 2)) return false;
     return strbuf_append(out, "]");
 }
 
@@ -282,8 +284,8 @@ bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_sam
     const uint64_t bins = window_samples / 2;
     HeapArray<double> levels;
     if (!levels.allocate(bins)) return false;
-    if (!spectrum_db(audio.samples, audio.frames, audio.channels, channel, static_cast<int32_t>(start),
-                     window_samples, CHART_FLOOR_DB, levels.data, nullptr))
+    if (!spectrum_db(audio, channel, static_cast<int32_t>(start), window_samples, CHART_FLOOR_DB,
+                     levels.data, nullptr))
         return false;
 
     const double rate = static_cast<double>(audio.sample_rate);

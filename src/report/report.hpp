@@ -51,6 +51,10 @@ void strbuf_free(StrBuf *buf);
 bool strbuf_append(StrBuf *buf, const char *text);
 bool strbuf_append_char(StrBuf *buf, char c);
 bool strbuf_appendf(StrBuf *buf, const char *format, ...) __attribute__((format(printf, 2, 3)));
+// Appends `n` bytes as they are.
+bool strbuf_append_bytes(StrBuf *buf, const char *bytes, size_t n);
+// Appends `value` exactly as "%.<decimals>f" would, only faster.
+bool strbuf_append_fixed(StrBuf *buf, double value, int decimals);
 
 // Text with " & ' < > replaced by entities. On false, the bytes before the
 // failing one stay appended. An empty text allocates nothing.

@@ -1,3 +1,4 @@
+#include <charconv>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -70,14 +71,28 @@ void strbuf_free(StrBuf *buf) {
     strbuf_init(buf);
 }
 
-bool strbuf_append(StrBuf *buf, const char *text) {
-    const size_t n = std::strlen(text);
+bool strbuf_append_bytes(StrBuf *buf, const char *bytes, size_t n) {
     const uint64_t required = strbuf_required(buf, n);
     if (required == 0 || !strbuf_reserve(buf, required)) return false;
-    std::memcpy(buf->data + buf->length, text, n);
+    std::memcpy(buf->data + buf->length, bytes, n);
     buf->length += n;
     buf->data[buf->length] = '\0';
     return true;
+}
+
+bool strbuf_append(StrBuf *buf, const char *text) {
+    return strbuf_append_bytes(buf, text, std::strlen(text));
+}
+
+bool strbuf_append_fixed(StrBuf *buf, double value, int decimals) {
+    // Fixed notation with a precision is defined as printf's "%.*f" in the C
+    // locale, byte for byte, and is several times faster: the chart's
+    // thousands of coordinates are written through here.
+    char text[400];
+    std::to_chars_result r =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    if (r.ec != std::errc()) return strbuf_appendf(buf, "%.*f", decimals, value);
+    return strbuf_append_bytes(buf, text, static_cast<size_t>(r.ptr - text));
 }
 
 bool strbuf_append_char(StrBuf *buf, char c) {

@@ -1,10 +1,15 @@
 // WAV input: one RIFF/WAVE file of 16/24/32-bit integer or 32/64-bit float
-// PCM into interleaved doubles (full scale 1.0).
+// PCM, read as doubles (full scale 1.0) one window at a time.
 //
 //   WavData wav;
 //   if (!wav_load("take.wav", &wav)) fprintf(stderr, "%s\n", wav_error_text());
-//   double s = wav.samples[frame * wav.channels + channel];
+//   double x[4096];
+//   wav_read_channel(&wav, 0, start_frame, 4096, x);  // silence outside the file
 //   wav_free(&wav);
+//
+// Loading walks the chunks and keeps the file open; it reads sample data only
+// to check float files for NaN and infinity, so a query costs the same on a
+// one-second file and on a two-hour one.
 //
 // Files of 2 GiB or more are refused with the generic reason: chunk offsets
 // are handled as 32-bit signed values, so nothing past that is ever read.
@@ -20,25 +25,32 @@ constexpr uint32_t WAV_ENCODING_INT32 = 32;
 constexpr uint32_t WAV_ENCODING_FLOAT32 = 288;
 constexpr uint32_t WAV_ENCODING_FLOAT64 = 320;
 
-// All zeros when it holds nothing. The record owns `samples` and `extra_chunks`.
+// All zeros when it holds nothing. The record owns `extra_chunks` and, when
+// `owns_file` is set, `file`.
 struct WavData {
     uint32_t sample_rate;
     uint32_t channels;
     uint32_t encoding;
     bool extensible;
     uint32_t channel_mask;
-    double *samples;           // frames * channels values, interleaved
+    const double *samples;       // optional in-memory audio (frames * channels,
+                                 // interleaved, borrowed); when set, frames are
+                                 // read from it instead of the file
     uint64_t frames;
     unsigned char *extra_chunks; // every other chunk: 8-byte header, body, pad byte
     uint64_t extra_chunks_len;
+    FILE *file;                  // where the frames are read from on demand
+    bool owns_file;
+    int64_t data_offset;         // file offset of the first sample byte
+    mutable bool read_failed;    // a later read could not get its bytes
 };
 
 // True when `out` was filled. On false `out` is zeroed, nothing stays
 // allocated or open, and wav_error_text() says why.
 bool wav_load(const char *path, WavData *out);
 
-// As wav_load, from an open seekable stream positioned at the file's start;
-// the caller keeps and closes the stream.
+// As wav_load, from an open seekable stream positioned at the file's start.
+// The caller keeps the stream, and keeps it open until wav_free.
 bool wav_load_stream(FILE *stream, WavData *out);
 
 // The reason for the last failed load; valid until the next wav_load.
@@ -47,6 +59,13 @@ const char *wav_error_text();
 // Releases what the record owns and zeroes it. Null and empty records are fine.
 void wav_free(WavData *wav);
 
+// Fills out[0 .. count) with channel `channel` of frames start .. start+count-1;
+// frames before the start or past the end of the file read as 0.0. False
+// when the file could not supply the bytes (`read_failed` is then set) or
+// when memory ran out (it is not).
+bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint64_t count,
+                      double *out);
+
 // Sample conversions, one per encoding; `p` points at the little-endian bytes.
 double wav_sample_int16(const unsigned char *p);
 double wav_sample_int24(const unsigned char *p);
@@ -54,7 +73,10 @@ double wav_sample_int32(const unsigned char *p);
 double wav_sample_float32(const unsigned char *p);
 double wav_sample_float64(const unsigned char *p);
 
-// Converts `count` samples of one encoding into `out`. Returns the index of
-// the first non-finite sample, or `count` when every sample is finite.
-uint64_t wav_convert_samples(const unsigned char *raw, uint64_t count, uint32_t encoding,
-                             double *out);
+// The conversion for one encoding code, or null for an unknown code.
+using WavSampleConverter = double (*)(const unsigned char *);
+WavSampleConverter wav_converter(uint32_t encoding);
+
+// Index of the first NaN or infinity among `count` float samples of the
+// given encoding, or `count` when all are finite (always for integers).
+uint64_t wav_find_non_finite(const unsigned char *raw, uint64_t count, uint32_t encoding);

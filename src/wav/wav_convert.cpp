@@ -43,32 +43,26 @@ double wav_sample_float64(const unsigned char *p) {
     return d;
 }
 
-// One tight loop per encoding; returns the index of the first non-finite
-// sample, or `count` when there is none (integer data never has one).
-template <double (*convert)(const unsigned char *), size_t width, bool is_float>
-static uint64_t convert_all(const unsigned char *raw, uint64_t count, double *out) {
-    uint64_t first_bad = count;
-    for (uint64_t i = 0; i < count; ++i) {
-        double v = convert(raw + i * width);
-        out[i] = v;
-        if (is_float && first_bad == count) {
-            uint64_t bits;
-            std::memcpy(&bits, &v, sizeof bits);
-            // All exponent bits set: an infinity or a NaN.
-            if ((bits & 0x7FF0000000000000u) == 0x7FF0000000000000u) first_bad = i;
-        }
+WavSampleConverter wav_converter(uint32_t encoding) {
+    switch (encoding) {
+    case WAV_ENCODING_INT16: return wav_sample_int16;
+    case WAV_ENCODING_INT24: return wav_sample_int24;
+    case WAV_ENCODING_INT32: return wav_sample_int32;
+    case WAV_ENCODING_FLOAT32: return wav_sample_float32;
+    case WAV_ENCODING_FLOAT64: return wav_sample_float64;
+    default: return nullptr;
     }
-    return first_bad;
 }
 
-uint64_t wav_convert_samples(const unsigned char *raw, uint64_t count, uint32_t encoding,
-                             double *out) {
-    switch (encoding) {
-    case WAV_ENCODING_INT16: return convert_all<wav_sample_int16, 2, false>(raw, count, out);
-    case WAV_ENCODING_INT24: return convert_all<wav_sample_int24, 3, false>(raw, count, out);
-    case WAV_ENCODING_INT32: return convert_all<wav_sample_int32, 4, false>(raw, count, out);
-    case WAV_ENCODING_FLOAT32: return convert_all<wav_sample_float32, 4, true>(raw, count, out);
-    case WAV_ENCODING_FLOAT64: return convert_all<wav_sample_float64, 8, true>(raw, count, out);
-    default: return count;
+// Widening a float to double keeps "all exponent bits set", so the raw bits
+// tell NaN and infinity apart from finite values without converting.
+uint64_t wav_find_non_finite(const unsigned char *raw, uint64_t count, uint32_t encoding) {
+    if (encoding == WAV_ENCODING_FLOAT32) {
+        for (uint64_t i = 0; i < count; ++i)
+            if ((le32(raw + 4 * i) & 0x7F800000u) == 0x7F800000u) return i;
+    } else if (encoding == WAV_ENCODING_FLOAT64) {
+        for (uint64_t i = 0; i < count; ++i)
+            if ((le32(raw + 8 * i + 4) & 0x7FF00000u) == 0x7FF00000u) return i;
     }
+    return count;
 }

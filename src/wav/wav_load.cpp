@@ -107,7 +107,36 @@ static bool supported_width(const FormatFacts &fmt) {
     return fmt.bits == 16 || fmt.bits == 24 || fmt.bits == 32;
 }
 
-// The whole load on an open stream; the caller closes it.
+// Float data must not hold NaN or infinity anywhere, so the whole chunk is
+// streamed through a fixed block; the first one found is reported by frame
+// and channel.
+static bool scan_for_non_finite(FILE *f, long data_pos, uint32_t data_size, uint32_t encoding,
+                                uint32_t channels) {
+    if (data_size == 0) return true;
+    const uint64_t width = (encoding - 256u) / 8u;
+    const uint64_t total = data_size / width;
+    uint64_t block_samples = (1u << 20) / width; // 1 MiB
+    if (block_samples > total) block_samples = total;
+    HeapArray<unsigned char> block;
+    if (!block.allocate(block_samples * width)) return false;
+    if (std::fseek(f, data_pos, SEEK_SET) != 0) return false;
+    for (uint64_t done = 0; done < total;) {
+        uint64_t n = total - done < block_samples ? total - done : block_samples;
+        if (std::fread(block.data, 1, n * width, f) != n * width) return false;
+        uint64_t bad = wav_find_non_finite(block.data, n, encoding);
+        if (bad < n) {
+            uint64_t i = done + bad;
+            std::snprintf(g_reason, sizeof g_reason,
+                          "contains NaN or infinite samples, first at frame %zu, channel %zu",
+                          static_cast<size_t>(i / channels), static_cast<size_t>(i % channels));
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+// The whole load on an open stream; the caller closes it on failure.
 static bool load_stream(FILE *f, WavData *out) {
 
     // The file's size bounds every allocation below: no header field alone
@@ -163,41 +192,27 @@ static bool load_stream(FILE *f, WavData *out) {
     uint32_t bytes_per_sample = fmt.bits / 8;
     uint64_t frame_size = static_cast<uint64_t>(bytes_per_sample) * fmt.channels;
     if (data_size % frame_size != 0) return false; // a truncated last frame
-    uint64_t frames = data_size / frame_size;
-    uint64_t count = frames * fmt.channels;
-
-    if (data_size > static_cast<uint64_t>(file_size - data_pos)) return false; // cut short
-    if (std::fseek(f, data_pos, SEEK_SET) != 0) return false;
-
-    HeapArray<unsigned char> raw;
-    if (!raw.allocate(data_size)) return false;
-    HeapArray<double> samples;
-    if (data_size != 0 && std::fread(raw.data, 1, data_size, f) != data_size) return false;
-    if (!samples.allocate(count)) return false;
+    // The whole data chunk must be in the file, even though frames are read
+    // only when a window asks for them.
+    if (data_size > static_cast<uint64_t>(file_size - data_pos)) return false;
 
     uint32_t encoding = fmt.bits + (fmt.is_float ? 256u : 0u);
-    uint64_t first_bad = wav_convert_samples(raw.data, count, encoding, samples.data);
-    raw.reset();
-    if (first_bad < count) {
-        std::snprintf(g_reason, sizeof g_reason,
-                      "contains NaN or infinite samples, first at frame %zu, channel %zu",
-                      static_cast<size_t>(first_bad / fmt.channels),
-                      static_cast<size_t>(first_bad % fmt.channels));
+    if (fmt.is_float && !scan_for_non_finite(f, data_pos, data_size, encoding, fmt.channels))
         return false;
-    }
 
     out->sample_rate = fmt.sample_rate;
     out->channels = fmt.channels;
     out->encoding = encoding;
     out->extensible = fmt.extensible;
     out->channel_mask = fmt.channel_mask;
-    out->samples = samples.release();
-    out->frames = frames;
+    out->frames = data_size / frame_size;
     if (extra.length > 0) {
         out->extra_chunks = extra.data;
         extra.data = nullptr;
     }
     out->extra_chunks_len = extra.length;
+    out->file = f;
+    out->data_offset = data_pos;
     return true;
 }
 
@@ -208,7 +223,10 @@ bool wav_load(const char *path, WavData *out) {
     FileOwner file;
     file.file = std::fopen(path, "rb");
     if (!file.file) return false;
-    return load_stream(file.file, out);
+    if (!load_stream(file.file, out)) return false;
+    out->owns_file = true;
+    file.file = nullptr; // the record holds it now
+    return true;
 }
 
 bool wav_load_stream(FILE *stream, WavData *out) {
@@ -222,7 +240,7 @@ const char *wav_error_text() { return g_reason[0] ? g_reason : GENERIC_REASON; }
 
 void wav_free(WavData *wav) {
     if (!wav) return;
-    heap_free(wav->samples);
+    if (wav->owns_file && wav->file) std::fclose(wav->file);
     heap_free(wav->extra_chunks);
     std::memset(wav, 0, sizeof *wav);
 }

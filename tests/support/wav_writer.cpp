@@ -145,6 +145,27 @@ std::vector<double> interleave(const std::vector<std::vector<double>> &channels)
     return r;
 }
 
+WavData memory_wav(const std::vector<double> &interleaved, uint32_t channels,
+                   uint32_t sample_rate) {
+    WavData w{};
+    w.sample_rate = sample_rate;
+    w.channels = channels;
+    w.encoding = WAV_ENCODING_FLOAT64;
+    w.samples = interleaved.data();
+    w.frames = interleaved.size() / channels;
+    return w;
+}
+
+std::vector<double> read_all_samples(const WavData &wav) {
+    std::vector<double> all(wav.frames * wav.channels);
+    std::vector<double> one(wav.frames);
+    for (uint32_t c = 0; c < wav.channels; ++c) {
+        if (!wav_read_channel(&wav, c, 0, wav.frames, one.data())) std::abort();
+        for (uint64_t f = 0; f < wav.frames; ++f) all[f * wav.channels + c] = one[f];
+    }
+    return all;
+}
+
 bool write_file(const std::string &path, const Bytes &bytes) {
     FILE *f = std::fopen(path.c_str(), "wb");
     if (!f) return false;

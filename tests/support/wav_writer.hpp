@@ -51,6 +51,12 @@ std::vector<double> silence(uint64_t frames);
 std::vector<double> add(const std::vector<double> &a, const std::vector<double> &b);
 std::vector<double> interleave(const std::vector<std::vector<double>> &channels);
 
+// A WavData over audio held in memory (borrowed: keep `interleaved` alive).
+WavData memory_wav(const std::vector<double> &interleaved, uint32_t channels,
+                   uint32_t sample_rate = 48000);
+// Every sample of a loaded file, interleaved, read back through the reader.
+std::vector<double> read_all_samples(const WavData &wav);
+
 bool write_file(const std::string &path, const Bytes &bytes);
 // A fresh per-test scratch directory (created on first use).
 std::string temp_dir();

@@ -1,0 +1,71 @@
+#include <cstring>
+
+#include "base/heap.hpp"
+#include "wav/wav.hpp"
+
+// Frames of up to this many bytes are read in blocks; wider frames (hundreds
+// of channels) are read one sample at a time, so a window never reads the
+// channels it does not need.
+static constexpr uint64_t BLOCK_BYTES = 64 * 1024;
+
+namespace {
+enum class Read { ok, no_memory, failed };
+}
+
+static Read read_from_file(const WavData *wav, uint32_t channel, uint64_t first, uint64_t count,
+                           double *out) {
+    const WavSampleConverter convert = wav_converter(wav->encoding);
+    const uint64_t width = (wav->encoding & 0xFFu) / 8u;
+    const uint64_t frame_size = width * wav->channels;
+    const uint64_t offset = static_cast<uint64_t>(wav->data_offset) + first * frame_size;
+    if (!convert || !wav->file) return Read::failed;
+
+    if (frame_size > BLOCK_BYTES) {
+        unsigned char sample[8];
+        for (uint64_t i = 0; i < count; ++i) {
+            long at = static_cast<long>(offset + i * frame_size + channel * width);
+            if (std::fseek(wav->file, at, SEEK_SET) != 0 ||
+                std::fread(sample, 1, width, wav->file) != width)
+                return Read::failed;
+            out[i] = convert(sample);
+        }
+        return Read::ok;
+    }
+
+    uint64_t block_frames = BLOCK_BYTES / frame_size;
+    if (block_frames > count) block_frames = count;
+    HeapArray<unsigned char> block;
+    if (!block.allocate(block_frames * frame_size)) return Read::no_memory;
+    if (std::fseek(wav->file, static_cast<long>(offset), SEEK_SET) != 0) return Read::failed;
+    for (uint64_t done = 0; done < count;) {
+        uint64_t n = count - done < block_frames ? count - done : block_frames;
+        if (std::fread(block.data, 1, n * frame_size, wav->file) != n * frame_size)
+            return Read::failed;
+        const unsigned char *p = block.data + channel * width;
+        for (uint64_t i = 0; i < n; ++i) out[done + i] = convert(p + i * frame_size);
+        done += n;
+    }
+    return Read::ok;
+}
+
+bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint64_t count,
+                      double *out) {
+    // The part of the request that lies inside the file; the rest is silence.
+    const int64_t frames = static_cast<int64_t>(wav->frames);
+    const int64_t end = start + static_cast<int64_t>(count);
+    const int64_t lo = start > 0 ? start : 0;
+    const int64_t hi = end < frames ? end : frames;
+    for (uint64_t i = 0; i < count; ++i) out[i] = 0.0;
+    if (lo >= hi || channel >= wav->channels) return true;
+
+    double *dst = out + (lo - start);
+    const uint64_t first = static_cast<uint64_t>(lo);
+    const uint64_t n = static_cast<uint64_t>(hi - lo);
+    if (wav->samples) {
+        for (uint64_t i = 0; i < n; ++i) dst[i] = wav->samples[(first + i) * wav->channels + channel];
+        return true;
+    }
+    Read r = read_from_file(wav, channel, first, n, dst);
+    if (r == Read::failed) wav->read_failed = true;
+    return r == Read::ok;
+}
