@@ -1,37 +1,61 @@
 #!/usr/bin/env bash
-# Times a default query on recordings of 1, 60 and 600 seconds (48 kHz stereo,
-# 24-bit integer and 32-bit float) and reports wall time and peak memory.
-# Usage: bench/run.sh [BUILD_DIR]   (default: build; it is built if needed)
+# Query speed and memory against file length, measured side by side in one
+# run. Prints each figure with its ratio to the baseline of the same run:
+#   integer PCM  -- a default query on 60 s and 600 s files vs the 1 s file
+#   float PCM    -- a default query vs reading the file once (cat > /dev/null)
+#   report       -- 8 channels, --window-samples 32768, --html vs no --html
+# Usage: bench/run.sh [BUILD_DIR] [RUNS]   (default: build, 21 runs per figure)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
+runs=${2:-21}
 cmake -S . -B "$build" >/dev/null
 cmake --build "$build" -j --target tonesift tonesift_make_signal >/dev/null
 bin="$build/tonesift"
+make_signal="$build/tests/tonesift_make_signal"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-runs=5
-median_run() { # prints "median_seconds peak_kb" over $runs runs of the command
-  local times=() kb=0 out
+# Median wall time in milliseconds of `runs` runs of the command.
+median_ms() {
+  local t0 t1 all=()
   for _ in $(seq "$runs"); do
-    out=$( { /usr/bin/time -f "%e %M" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -n 1)
-    times+=("${out% *}")
-    kb=${out#* }
+    t0=$(date +%s%N)
+    "$@" >/dev/null 2>&1
+    t1=$(date +%s%N)
+    all+=($(( (t1 - t0) / 1000 )))
   done
-  printf '%s %s\n' "$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")" "$kb"
+  printf '%s\n' "${all[@]}" | sort -n | awk -v m=$(( (runs + 1) / 2 )) 'NR == m { printf "%.2f", $1 / 1000 }'
 }
+peak_mb() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1 | awk '{ printf "%.1f", $1 / 1024 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 
-printf '%-10s %8s %10s %12s %10s\n' encoding seconds "size MB" "query s" "peak MB"
+printf '%-28s %10s %10s %10s  %s\n' figure "ms" "peak MB" ratio "baseline"
 for enc in 24 288; do
+  name=$([ "$enc" = 24 ] && echo "int24" || echo "float32")
+  base=""
   for secs in 1 60 600; do
-    f="$work/s${secs}_e${enc}.wav"
-    "$build/tonesift_make_signal" "$f" "$secs" 48000 2 "$enc"
+    f="$work/s${secs}.wav"
+    "$make_signal" "$f" "$secs" 48000 2 "$enc"
     at=$(awk -v s="$secs" 'BEGIN { printf "%.3f", s / 2 }')
-    read -r t kb < <(median_run "$bin" --input "$f" --at "$at")
-    size=$(stat -c %s "$f")
-    awk -v e="$enc" -v s="$secs" -v b="$size" -v t="$t" -v k="$kb" \
-      'BEGIN { printf "%-10s %8s %10.1f %12s %10.1f\n", e, s, b / 1048576, t, k / 1024 }' 
+    cat "$f" >/dev/null # warm the page cache for both measurements
+    t=$(median_ms "$bin" --input "$f" --at "$at")
+    mb=$(peak_mb "$bin" --input "$f" --at "$at")
+    if [ "$enc" = 24 ]; then
+      [ -n "$base" ] || base=$t
+      printf '%-28s %10s %10s %10s  %s\n' "$name ${secs}s stereo 48k" "$t" "$mb" "$(ratio "$t" "$base")" "1 s file ($base ms)"
+    else
+      c=$(median_ms cat "$f")
+      printf '%-28s %10s %10s %10s  %s\n' "$name ${secs}s stereo 48k" "$t" "$mb" "$(ratio "$t" "$c")" "cat of the file ($c ms)"
+    fi
     rm -f "$f"
   done
 done
+
+f="$work/ch8.wav"
+"$make_signal" "$f" 10 48000 8 24
+plain=$(median_ms "$bin" --input "$f" --at 5 --window-samples 32768)
+html=$(median_ms "$bin" --input "$f" --at 5 --window-samples 32768 --html "$work/r.html")
+mb=$(peak_mb "$bin" --input "$f" --at 5 --window-samples 32768 --html "$work/r.html")
+printf '%-28s %10s %10s %10s  %s\n' "8ch 32768 --html" "$html" "$mb" "$(ratio "$html" "$plain")" "same query without --html ($plain ms)"
+echo "report size: $(stat -c %s "$work/r.html") bytes"

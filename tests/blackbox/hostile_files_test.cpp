@@ -57,11 +57,11 @@ FileRow fails(const std::string &name, const Bytes &file, const std::string &rea
     return {name, file, "error: failed to read '@' (" + reason + ")\n", {}};
 }
 
-FileRow nonfinite(const std::string &name, WavSpec spec, size_t index, double value, const std::string &at) {
-    std::vector<double> x(5u * spec.channels, 0.25);
+FileRow nonfinite(const std::string &name, WavSpec format, size_t index, double value, const std::string &at) {
+    std::vector<double> x(5u * format.channels, 0.25);
     x[index] = value;
     x.back() = std::numeric_limits<double>::quiet_NaN(); // only the first one is named
-    return fails(name, make_wav(spec, x), "contains NaN or infinite samples, first at frame " + at);
+    return fails(name, make_wav(format, x), "contains NaN or infinite samples, first at frame " + at);
 }
 
 TEST(HostileFiles, ExactOutcomeOfEveryLayout) {
