@@ -115,7 +115,7 @@ static bool scan_for_non_finite(FILE *f, long data_pos, uint32_t data_size, uint
     if (data_size == 0) return true;
     const uint64_t width = (encoding - 256u) / 8u;
     const uint64_t total = data_size / width;
-    uint64_t block_samples = (1u << 20) / width; // 1 MiB
+    uint64_t block_samples = (256u << 10) / width; // 256 KiB: fits in the second-level cache
     if (block_samples > total) block_samples = total;
     HeapArray<unsigned char> block;
     if (!block.allocate(block_samples * width)) return false;

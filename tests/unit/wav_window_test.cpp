@@ -3,7 +3,9 @@
 // failures, and the same spectrum and peaks downstream.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -154,6 +156,38 @@ TEST(WavWindow, AFileThatShrinksAfterLoadingIsAReadFailure) {
     EXPECT_FALSE(wav_read_channel(&w, 0, 2000, got.size(), got.data()));
     EXPECT_TRUE(w.read_failed);
     wav_free(&w);
+}
+
+// The block scan must find the first non-finite value wherever it lies
+// relative to its internal stretches, and never flag a finite one.
+TEST(WavWindow, NonFiniteScanFindsTheFirstAtEveryPosition) {
+    const uint64_t count = 1000;
+    for (uint32_t enc : {288u, 320u}) {
+        const size_t width = enc == 288 ? 4 : 8;
+        // Finite values with extreme exponents: largest, smallest, subnormal.
+        std::vector<double> finite = {3.4028234663852886e38, -3.4028234663852886e38, 1.401298464324817e-45,
+                                      1.1754943508222875e-38, -0.0};
+        if (enc == 320) finite = {1.7976931348623157e308, -1.7976931348623157e308, 4.9e-324, -0.0, 2.2e-308};
+        Bytes clean;
+        for (uint64_t i = 0; i < count; ++i) put_sample(clean, enc, finite[i % finite.size()]);
+        EXPECT_EQ(wav_find_non_finite(clean.data(), count, enc), count);
+        for (uint64_t at : {uint64_t{0}, uint64_t{255}, uint64_t{256}, uint64_t{257}, uint64_t{511},
+                            uint64_t{767}, uint64_t{768}, uint64_t{999}}) {
+            for (double bad : {double(INFINITY), double(-INFINITY), double(NAN)}) {
+                Bytes b = clean;
+                Bytes one;
+                put_sample(one, enc, bad);
+                std::copy(one.begin(), one.end(), b.begin() + static_cast<std::ptrdiff_t>(at * width));
+                // A second one later must not hide the first.
+                if (at + 100 < count) {
+                    std::copy(one.begin(), one.end(), b.begin() + static_cast<std::ptrdiff_t>((at + 100) * width));
+                }
+                EXPECT_EQ(wav_find_non_finite(b.data(), count, enc), at) << enc << " " << bad;
+            }
+        }
+    }
+    Bytes ints(4000, 0xFF);
+    EXPECT_EQ(wav_find_non_finite(ints.data(), 1000, WAV_ENCODING_INT32), 1000u);
 }
 
 } // namespace
