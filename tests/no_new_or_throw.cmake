@@ -1,7 +1,13 @@
-# Fails when the product library or binary refers to operator new/delete,
-# a C++ throw, or a throwing standard-library helper.
+# Fails when the product library or binary refers to (or, for the binary,
+# contains) operator new/delete, a C++ throw, or a throwing standard-library
+# helper.
 foreach(file IN ITEMS "${LIB}" "${BIN}")
-  execute_process(COMMAND nm -C --undefined-only "${file}"
+  if(file STREQUAL "${LIB}")
+    set(which --undefined-only)
+  else()
+    set(which "")
+  endif()
+  execute_process(COMMAND nm -C ${which} "${file}"
                   OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "nm failed on ${file}")
