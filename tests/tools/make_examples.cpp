@@ -53,8 +53,24 @@ int main(int argc, char **argv) {
     WavSpec spec{rate, 2, WAV_ENCODING_INT24};
     auto l = render(rate, frames, left, 3e-4, rng);
     auto r = render(rate, frames, right, 3e-4, rng);
-    if (!write_file(dir + "/chord.wav", make_wav(spec, interleave({l, r})))) {
-        std::fprintf(stderr, "make_examples: cannot write %s/chord.wav\n", dir.c_str());
+    bool ok = write_file(dir + "/chord.wav", make_wav(spec, interleave({l, r})));
+
+    // One tone exactly halfway between two bins of the default window
+    // (85.5 x 48000 / 4096 Hz): its bins read about 1.4 dB low, the
+    // interpolated peak reads its true level. Mono 16-bit.
+    WavSpec mono{rate, 1, WAV_ENCODING_INT16};
+    ok = ok && write_file(dir + "/between_bins.wav",
+                          make_wav(mono, sine(rate, rate, 85.5 * 48000.0 / 4096.0, 0.5)));
+
+    // Four channels of 32-bit float in an extensible format chunk, each with
+    // its own tone an octave apart, one second long.
+    WavSpec quad{rate, 4, WAV_ENCODING_FLOAT32, true, 0x33};
+    std::vector<std::vector<double>> chans;
+    for (int c = 0; c < 4; ++c) chans.push_back(sine(rate, rate, 250.0 * (1 << c), 0.4 / (c + 1)));
+    ok = ok && write_file(dir + "/quad.wav", make_wav(quad, interleave(chans)));
+
+    if (!ok) {
+        std::fprintf(stderr, "make_examples: cannot write into %s\n", dir.c_str());
         return 1;
     }
     return 0;
