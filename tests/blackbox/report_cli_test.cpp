@@ -17,9 +17,9 @@ bool exists(const std::string &path) {
 }
 
 std::string stereo_tone_file(const std::string &name) {
-    WavSpec spec{44100, 2, WAV_ENCODING_INT16};
+    WavSpec layout{44100, 2, WAV_ENCODING_INT16};
     std::string path = temp_dir() + "/" + name;
-    EXPECT_TRUE(write_file(path, make_wav(spec, interleave({sine(44100, 132300, 1000.0, 0.5),
+    EXPECT_TRUE(write_file(path, make_wav(layout, interleave({sine(44100, 132300, 1000.0, 0.5),
                                                             sine(44100, 132300, 3000.0, 0.25)}))));
     return path;
 }
@@ -73,8 +73,8 @@ TEST(ReportCli, UnwritablePathsFailWithoutTouchingAnything) {
 TEST(ReportCli, FileNameBytesCannotInjectMarkup) {
     const std::string name = "a&b \"q\" 'x' <i>y<\\i>.wav";
     const std::string in = temp_dir() + "/" + name;
-    WavSpec spec{48000, 1, WAV_ENCODING_FLOAT32};
-    ASSERT_TRUE(write_file(in, make_wav(spec, sine(48000, 48000, 440.0, 0.5))));
+    WavSpec layout{48000, 1, WAV_ENCODING_FLOAT32};
+    ASSERT_TRUE(write_file(in, make_wav(layout, sine(48000, 48000, 440.0, 0.5))));
     const std::string html = temp_dir() + "/bb-inject.html";
     const ProcessResult r = run_tonesift({"--input", in, "--at-sample", "24000", "--html", html});
     ASSERT_EQ(r.status, 0) << r.err;

@@ -52,11 +52,11 @@ TEST_P(AllocationFailure, EveryFailureEndsWithItsMessageAndNothingElse) {
     std::string in = dir + "/alloc_" + tag + ".wav";
     std::string html = dir + "/alloc_" + tag + ".html";
     std::string counter = dir + "/alloc_" + tag + ".count";
-    WavSpec spec{48000, 2, c.encoding};
+    WavSpec layout{48000, 2, c.encoding};
     auto x = interleave({sine(48000, 12000, 1000.0, 0.5), sine(48000, 12000, 3000.0, 0.25)});
     // An extra chunk, so that loading allocates whatever the encoding.
-    Bytes chunks = cat({chunk("fmt ", fmt_body(spec)), chunk("LIST", Bytes{'I', 'N', 'F', 'O', 'x'}),
-                        chunk("data", data_body(spec, x))});
+    Bytes chunks = cat({chunk("fmt ", fmt_body(layout)), chunk("LIST", Bytes{'I', 'N', 'F', 'O', 'x'}),
+                        chunk("data", data_body(layout, x))});
     ASSERT_TRUE(write_file(in, riff(chunks)));
 
     std::vector<std::string> args{"--input", in, "--at", "0.1"};

@@ -64,21 +64,21 @@ void put_sample(Bytes &b, uint32_t encoding, double value) {
     }
 }
 
-Bytes fmt_body(const WavSpec &spec) {
-    bool is_float = spec.encoding > 256;
-    uint32_t bits = is_float ? spec.encoding - 256 : spec.encoding;
-    uint32_t align = bits / 8 * spec.channels;
+Bytes fmt_body(const WavSpec &layout) {
+    bool is_float = layout.encoding > 256;
+    uint32_t bits = is_float ? layout.encoding - 256 : layout.encoding;
+    uint32_t align = bits / 8 * layout.channels;
     Bytes b;
-    put_u16(b, spec.extensible ? 0xFFFE : (is_float ? 3 : 1));
-    put_u16(b, spec.channels);
-    put_u32(b, spec.sample_rate);
-    put_u32(b, spec.sample_rate * align);
+    put_u16(b, layout.extensible ? 0xFFFE : (is_float ? 3 : 1));
+    put_u16(b, layout.channels);
+    put_u32(b, layout.sample_rate);
+    put_u32(b, layout.sample_rate * align);
     put_u16(b, align);
     put_u16(b, bits);
-    if (spec.extensible) {
+    if (layout.extensible) {
         put_u16(b, 22);
         put_u16(b, bits);
-        put_u32(b, spec.channel_mask);
+        put_u32(b, layout.channel_mask);
         // Sub-format GUID: code, then the fixed tail of the standard GUID.
         static const unsigned char tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                                0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
@@ -88,9 +88,9 @@ Bytes fmt_body(const WavSpec &spec) {
     return b;
 }
 
-Bytes data_body(const WavSpec &spec, const std::vector<double> &interleaved) {
+Bytes data_body(const WavSpec &layout, const std::vector<double> &interleaved) {
     Bytes b;
-    for (double v : interleaved) put_sample(b, spec.encoding, v);
+    for (double v : interleaved) put_sample(b, layout.encoding, v);
     return b;
 }
 
@@ -112,9 +112,9 @@ Bytes riff(const Bytes &chunks) {
     return b;
 }
 
-Bytes make_wav(const WavSpec &spec, const std::vector<double> &interleaved) {
-    Bytes chunks = chunk("fmt ", fmt_body(spec));
-    Bytes data = chunk("data", data_body(spec, interleaved));
+Bytes make_wav(const WavSpec &layout, const std::vector<double> &interleaved) {
+    Bytes chunks = chunk("fmt ", fmt_body(layout));
+    Bytes data = chunk("data", data_body(layout, interleaved));
     chunks.insert(chunks.end(), data.begin(), data.end());
     return riff(chunks);
 }

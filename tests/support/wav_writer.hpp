@@ -33,16 +33,16 @@ void put_tag(Bytes &b, const char *four);
 void put_sample(Bytes &b, uint32_t encoding, double value);
 
 // The "fmt " chunk body for a WavSpec (16 bytes plain, 40 extensible).
-Bytes fmt_body(const WavSpec &spec);
+Bytes fmt_body(const WavSpec &layout);
 // Raw sample bytes of interleaved values.
-Bytes data_body(const WavSpec &spec, const std::vector<double> &interleaved);
+Bytes data_body(const WavSpec &layout, const std::vector<double> &interleaved);
 // One chunk: id, little-endian size, body, and a pad byte when the size is odd
 // (unless `pad` is false).
 Bytes chunk(const char *id, const Bytes &body, bool pad = true);
 // "RIFF" + size + "WAVE" + the given chunk bytes.
 Bytes riff(const Bytes &chunks);
 // A complete ordinary file: fmt then data.
-Bytes make_wav(const WavSpec &spec, const std::vector<double> &interleaved);
+Bytes make_wav(const WavSpec &layout, const std::vector<double> &interleaved);
 
 // Signals.
 std::vector<double> sine(uint32_t rate, uint64_t frames, double freq_hz, double amplitude,

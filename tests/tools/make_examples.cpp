@@ -50,10 +50,10 @@ int main(int argc, char **argv) {
     std::vector<Partial> right = {{220.0, 0.18},  {440.0, 0.08},   {277.18, 0.26},
                                   {554.37, 0.09}, {329.63, 0.22},  {659.26, 0.06},
                                   {1318.51, 0.015}};
-    WavSpec spec{rate, 2, WAV_ENCODING_INT24};
+    WavSpec layout{rate, 2, WAV_ENCODING_INT24};
     auto l = render(rate, frames, left, 3e-4, rng);
     auto r = render(rate, frames, right, 3e-4, rng);
-    bool ok = write_file(dir + "/chord.wav", make_wav(spec, interleave({l, r})));
+    bool ok = write_file(dir + "/chord.wav", make_wav(layout, interleave({l, r})));
 
     // One tone exactly halfway between two bins of the default window
     // (85.5 x 48000 / 4096 Hz): its bins read about 1.4 dB low, the

@@ -17,7 +17,7 @@ int main(int argc, char **argv) {
     auto channels = static_cast<uint16_t>(std::atoi(argv[4]));
     auto encoding = static_cast<uint32_t>(std::atoi(argv[5]));
     auto frames = static_cast<uint64_t>(seconds * rate);
-    WavSpec spec{rate, channels, encoding};
+    WavSpec layout{rate, channels, encoding};
 
     Bytes body;
     body.reserve(frames * channels * ((encoding & 0xFF ? encoding : encoding - 256) / 8));
@@ -28,7 +28,7 @@ int main(int argc, char **argv) {
                        0.1 * std::sin(6.283185307179586 * 3000.0 * t);
             put_sample(body, encoding, v);
         }
-    Bytes chunks = chunk("fmt ", fmt_body(spec));
+    Bytes chunks = chunk("fmt ", fmt_body(layout));
     Bytes data = chunk("data", body);
     chunks.insert(chunks.end(), data.begin(), data.end());
     if (!write_file(argv[1], riff(chunks))) {

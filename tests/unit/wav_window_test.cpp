@@ -49,12 +49,12 @@ TEST(WavWindow, OnDemandReadsMatchTheWholeFileDecode) {
     for (uint32_t enc : {16u, 24u, 32u, 288u, 320u}) {
         for (uint16_t channels : {uint16_t{1}, uint16_t{2}, uint16_t{3}, uint16_t{8}}) {
             for (const Layout &layout : layouts) {
-                WavSpec spec{44100, channels, enc};
+                WavSpec wav_format{44100, channels, enc};
                 std::vector<std::vector<double>> chans;
                 for (uint16_t c = 0; c < channels; ++c)
                     chans.push_back(sine(44100, frames, 100.0 * (c + 1) + 7.0, 0.9 - 0.1 * c, 0.3 * c));
-                Bytes body = data_body(spec, interleave(chans));
-                Bytes fmt = chunk("fmt ", fmt_body(spec));
+                Bytes body = data_body(wav_format, interleave(chans));
+                Bytes fmt = chunk("fmt ", fmt_body(wav_format));
                 Bytes data = chunk("data", body);
                 Bytes decoy = chunk("data", Bytes(6 * channels * 4, 0x55));
                 Bytes file = layout.fmt_after_data ? cat({data, fmt})
@@ -105,8 +105,8 @@ TEST(WavWindow, VeryWideFramesAreReadSampleBySample) {
     const uint64_t frames = 12;
     std::vector<double> x(channels * frames);
     for (size_t i = 0; i < x.size(); ++i) x[i] = static_cast<double>(i % 977) / 1000.0 - 0.4;
-    WavSpec spec{8000, channels, WAV_ENCODING_FLOAT64};
-    std::string path = write_temp("wide.wav", make_wav(spec, x));
+    WavSpec layout{8000, channels, WAV_ENCODING_FLOAT64};
+    std::string path = write_temp("wide.wav", make_wav(layout, x));
     WavData w;
     ASSERT_TRUE(wav_load(path.c_str(), &w));
     for (uint32_t c : {0u, 1u, 4567u, 8999u}) {
@@ -132,9 +132,9 @@ TEST(WavWindow, NonFiniteAtTheVeryLastSampleOfALongFloatFile) {
 
 TEST(WavWindow, DataChunkOneByteShortFailsAtLoad) {
     for (uint32_t enc : {16u, 24u, 32u, 288u, 320u}) {
-        WavSpec spec{8000, 2, enc};
-        Bytes body = data_body(spec, interleave({sine(8000, 800, 440.0, 0.5), silence(800)}));
-        Bytes head = chunk("fmt ", fmt_body(spec));
+        WavSpec layout{8000, 2, enc};
+        Bytes body = data_body(layout, interleave({sine(8000, 800, 440.0, 0.5), silence(800)}));
+        Bytes head = chunk("fmt ", fmt_body(layout));
         put_tag(head, "data");
         put_u32(head, static_cast<uint32_t>(body.size()));
         body.pop_back();
@@ -146,8 +146,8 @@ TEST(WavWindow, DataChunkOneByteShortFailsAtLoad) {
 }
 
 TEST(WavWindow, AFileThatShrinksAfterLoadingIsAReadFailure) {
-    WavSpec spec{8000, 1, WAV_ENCODING_INT16};
-    Bytes file = make_wav(spec, sine(8000, 8000, 440.0, 0.5));
+    WavSpec layout{8000, 1, WAV_ENCODING_INT16};
+    Bytes file = make_wav(layout, sine(8000, 8000, 440.0, 0.5));
     std::string path = write_temp("shrinks.wav", file);
     WavData w;
     ASSERT_TRUE(wav_load(path.c_str(), &w));
