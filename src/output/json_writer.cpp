@@ -7,17 +7,13 @@
 // Longest escaped string value; the escape area holds it plus a terminator.
 static constexpr size_t JSON_ESCAPED_MAX = 511;
 
-// Appends `n` bytes only when they fit whole with the terminator.
-static bool append_bytes(JsonBuf *buf, const char *text, size_t n) {
-    if (!(buf->length + n < buf->capacity)) return false;
-    std::memcpy(buf->data + buf->length, text, n);
-    buf->length += n;
-    buf->data[buf->length] = '\0';
-    return true;
-}
-
+// A piece goes in only whole, with room left for its terminator.
 bool json_append(JsonBuf *buf, const char *text) {
-    return append_bytes(buf, text, std::strlen(text));
+    const size_t n = std::strlen(text);
+    if (!(buf->length + n < buf->capacity)) return false;
+    std::memcpy(buf->data + buf->length, text, n + 1); // terminator included
+    buf->length += n;
+    return true;
 }
 
 bool json_begin(JsonBuf *buf) {

@@ -44,7 +44,19 @@ const char *const GRID_FORMAT_MAJOR =
 const char *const AXIS_LABEL_FORMAT =
     "<text x=\"%.2f\" y=\"%.2f\" font-size=\"9.5\" text-anchor=\"%s\" fill=\"var(--muted)\">%s</text>\n";
 
-double decade(int exponent) { return std::pow(10.0, exponent); }
+// Grid frequencies m x 10^e for e = 1 .. 5 (outer) and the given mantissas
+// (inner) that lie in 20 Hz .. Nyquist, at most `max` of them, in that order.
+size_t decade_ticks(const double *mantissas, size_t mantissa_count, double nyquist, size_t max,
+                    double *out) {
+    size_t count = 0;
+    for (int e = 1; e <= 5; ++e) {
+        for (size_t i = 0; i < mantissa_count; ++i) {
+            const double f = mantissas[i] * std::pow(10.0, e);
+            if (f >= FREQ_MIN_HZ && f <= nyquist && count < max) out[count++] = f;
+        }
+    }
+    return count;
+}
 
 bool write_grid_and_axes(StrBuf *out, double nyquist) {
     for (double db = 10.0; db >= -130.0; db -= 20.0) {
@@ -53,16 +65,11 @@ bool write_grid_and_axes(StrBuf *out, double nyquist) {
     }
 
     static const double minor_mantissas[] = {3, 4, 6, 7, 8, 9};
-    size_t minor_count = 0;
-    for (int e = 1; e <= 5; ++e) {
-        for (double m : minor_mantissas) {
-            const double f = m * decade(e);
-            if (f < FREQ_MIN_HZ || f > nyquist || minor_count >= MINOR_TICKS_MAX) continue;
-            ++minor_count;
-            const double x = chart_freq_to_x(f, nyquist);
-            if (!strbuf_appendf(out, GRID_FORMAT_MINOR_FREQ, x, CHART_TOP, x, CHART_BOTTOM))
-                return false;
-        }
+    double minor[MINOR_TICKS_MAX];
+    const size_t minor_count = decade_ticks(minor_mantissas, 6, nyquist, MINOR_TICKS_MAX, minor);
+    for (size_t i = 0; i < minor_count; ++i) {
+        const double x = chart_freq_to_x(minor[i], nyquist);
+        if (!strbuf_appendf(out, GRID_FORMAT_MINOR_FREQ, x, CHART_TOP, x, CHART_BOTTOM)) return false;
     }
 
     if (!strbuf_appendf(out,
@@ -83,24 +90,21 @@ bool write_grid_and_axes(StrBuf *out, double nyquist) {
     }
 
     static const double major_mantissas[] = {1, 2, 5};
-    size_t major_count = 0;
+    double major[MAJOR_TICKS_MAX];
+    const size_t major_count = decade_ticks(major_mantissas, 3, nyquist, MAJOR_TICKS_MAX, major);
     double last_major_x = 0.0;
-    for (int e = 1; e <= 5; ++e) {
-        for (double m : major_mantissas) {
-            const double f = m * decade(e);
-            if (f < FREQ_MIN_HZ || f > nyquist || major_count >= MAJOR_TICKS_MAX) continue;
-            ++major_count;
-            const double x = chart_freq_to_x(f, nyquist);
-            last_major_x = x;
-            char label[16];
-            if (f >= 1000.0)
-                std::snprintf(label, sizeof label, "%.0fk", f / 1000.0);
-            else
-                std::snprintf(label, sizeof label, "%.0f", f);
-            if (!strbuf_appendf(out, GRID_FORMAT_MAJOR, x, CHART_TOP, x, CHART_BOTTOM) ||
-                !strbuf_appendf(out, AXIS_LABEL_FORMAT, x, CHART_BOTTOM + 14.0, "middle", label))
-                return false;
-        }
+    for (size_t i = 0; i < major_count; ++i) {
+        const double f = major[i];
+        const double x = chart_freq_to_x(f, nyquist);
+        last_major_x = x;
+        char label[16];
+        if (f >= 1000.0)
+            std::snprintf(label, sizeof label, "%.0fk", f / 1000.0);
+        else
+            std::snprintf(label, sizeof label, "%.0f", f);
+        if (!strbuf_appendf(out, GRID_FORMAT_MAJOR, x, CHART_TOP, x, CHART_BOTTOM) ||
+            !strbuf_appendf(out, AXIS_LABEL_FORMAT, x, CHART_BOTTOM + 14.0, "middle", label))
+            return false;
     }
 
     if (major_count > 0 && CHART_RIGHT - last_major_x > END_LABEL_MIN_GAP) {
