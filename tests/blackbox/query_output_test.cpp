@@ -89,7 +89,6 @@ TEST(QueryExample, TextAndCsvOfTheSameQuery) {
         {{"--csv"}, CSV_HEADER + CSV_1000 + CSV_1100},
         {{"--csv", "--csv", "--min-separation-hz", "99"}, CSV_HEADER + CSV_1000 + CSV_1100},
         {{"--csv", "--min-separation-hz", "100"}, CSV_HEADER + CSV_1000},
-        {{"--csv", "--min-separation-hz", "200"}, CSV_HEADER + CSV_1000},
         {{"--csv", "--min-separation-hz", "-5"}, CSV_HEADER + CSV_1000 + CSV_1100},
         {{"--csv", "--noise-floor-db", "-10"}, CSV_HEADER + CSV_1000},
         {{"--csv", "--noise-floor-db", "0"}, CSV_HEADER},
@@ -173,13 +172,11 @@ TEST(QueryPoint, ResolutionOfTimesAndSamples) {
         {{"--at", "1.5"}, "1.500000", "66150", "query time     1.500s (sample 66,150 @ 44100Hz)\n"},
         {{"--at", "-0.00001"}, "-0.000010", "0", "query time     -0.000s (sample 0 @ 44100Hz)\n"},
         {{"--at", "abc"}, "0.000000", "0", "query time     0.000s (sample 0 @ 44100Hz)\n"},
-        {{"--at", ""}, "0.000000", "0", "query time     0.000s (sample 0 @ 44100Hz)\n"},
         {{"--at", "--help"}, "0.000000", "0", "query time     0.000s (sample 0 @ 44100Hz)\n"},
         {{"--at", " 0.02267573"}, "0.022676", "1000", "query time     0.023s (sample 1,000 @ 44100Hz)\n"},
         {{"--at", "1.99998"}, "1.999980", "88199", "query time     2.000s (sample 88,199 @ 44100Hz)\n"},
         {{"--at-sample", "88199"}, fmt("%.6f", 88199 / 44100.0), "88199", "query time     2.000s (sample 88,199 @ 44100Hz)\n"},
         {{"--at-sample", " 999junk"}, fmt("%.6f", 999 / 44100.0), "999", "query time     0.023s (sample 999 @ 44100Hz)\n"},
-        {{"--at-sample", "x"}, "0.000000", "0", "query time     0.000s (sample 0 @ 44100Hz)\n"},
         {{"--at-sample", "7", "--at-sample", "0"}, "0.000000", "0", "query time     0.000s (sample 0 @ 44100Hz)\n"},
     };
     for (const auto &r : rows) {

@@ -70,21 +70,4 @@ TEST(ReportCli, UnwritablePathsFailWithoutTouchingAnything) {
     EXPECT_FALSE(exists(temp_dir() + "/no-such-folder"));
 }
 
-TEST(ReportCli, FileNameBytesCannotInjectMarkup) {
-    const std::string name = "a&b \"q\" 'x' <i>y<\\i>.wav";
-    const std::string in = temp_dir() + "/" + name;
-    WavSpec layout{48000, 1, WAV_ENCODING_FLOAT32};
-    ASSERT_TRUE(write_file(in, make_wav(layout, sine(48000, 48000, 440.0, 0.5))));
-    const std::string html = temp_dir() + "/bb-inject.html";
-    const ProcessResult r = run_tonesift({"--input", in, "--at-sample", "24000", "--html", html});
-    ASSERT_EQ(r.status, 0) << r.err;
-    const std::string page = read_file_text(html);
-    // The stem starts after the last separator, and a backslash counts as one.
-    EXPECT_NE(page.find("<title>i&gt; -- tonesift</title>\n"), std::string::npos);
-    EXPECT_NE(page.find("/<wbr>a&amp;b &quot;q&quot; &#39;x&#39; &lt;i&gt;y&lt;\\<wbr>i&gt;.wav</span>"),
-              std::string::npos);
-    EXPECT_EQ(page.find("<i>"), std::string::npos);
-    EXPECT_EQ(page.find("'x'"), std::string::npos);
-}
-
 } // namespace

@@ -31,6 +31,29 @@ export async function missingBrowser() {
   return null;
 }
 
+// Why these tests are skipped, or false when they run. CI installs the
+// browser, so there a missing one is a failure, not a skip.
+export async function skipReason() {
+  const missing = await missingBrowser();
+  if (missing && process.env.TONESIFT_REQUIRE_BROWSER === "1") {
+    throw new Error(`browser tests cannot run: ${missing}`);
+  }
+  if (missing) console.log(`# SKIP browser tests: ${missing}`);
+  return missing ?? false;
+}
+
+// Opens `url` in a fresh context (its own local storage and colour scheme),
+// collecting console errors and uncaught exceptions in `errors`.
+export async function openPage(browser, url, options = {}) {
+  const context = await browser.newContext(options);
+  const page = await context.newPage();
+  const errors = [];
+  page.on("console", (m) => { if (m.type() === "error") errors.push(m.text()); });
+  page.on("pageerror", (e) => errors.push(String(e)));
+  await page.goto(url);
+  return { page, context, errors };
+}
+
 // Playwright's launch() already gives every browser a fresh temporary profile.
 export async function launchBrowser() {
   const { chromium } = await import("playwright-core");

@@ -8,13 +8,9 @@ import { join } from "node:path";
 import { pathToFileURL } from "node:url";
 import { after, before, describe, test } from "node:test";
 
-import { binaryPath, launchBrowser, missingBrowser, scratch, writeToneWav } from "./harness.mjs";
+import { binaryPath, launchBrowser, openPage, scratch, skipReason, writeToneWav } from "./harness.mjs";
 
-const missing = await missingBrowser();
-if (missing && process.env.TONESIFT_REQUIRE_BROWSER === "1") {
-  throw new Error(`browser tests cannot run: ${missing}`);
-}
-if (missing) console.log(`# SKIP browser tests: ${missing}`);
+const skip = await skipReason();
 
 const bytes = (...parts) => Buffer.concat(parts.map((p) => Buffer.from(p)));
 const deep = "d".repeat(200);
@@ -62,7 +58,7 @@ function pageFacts() {
   };
 }
 
-describe("report pages for hostile input paths", { skip: missing ?? false }, () => {
+describe("report pages for hostile input paths", { skip }, () => {
   const dir = join(scratch, "hostile");
   let browser;
   let plain;
@@ -87,12 +83,7 @@ describe("report pages for hostile input paths", { skip: missing ?? false }, () 
   });
 
   async function facts(name) {
-    const context = await browser.newContext();
-    const page = await context.newPage();
-    const errors = [];
-    page.on("console", (m) => { if (m.type() === "error") errors.push(m.text()); });
-    page.on("pageerror", (e) => errors.push(String(e)));
-    await page.goto(pathToFileURL(join(dir, name)).href);
+    const { page, context, errors } = await openPage(browser, pathToFileURL(join(dir, name)).href);
     const result = { ...(await page.evaluate(pageFacts)), errors };
     await context.close();
     return result;

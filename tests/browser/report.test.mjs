@@ -3,14 +3,9 @@
 import assert from "node:assert/strict";
 import { after, before, describe, test } from "node:test";
 
-import { buildReport, launchBrowser, missingBrowser, writePage, writeToneWav } from "./harness.mjs";
+import { buildReport, launchBrowser, openPage, skipReason, writePage, writeToneWav } from "./harness.mjs";
 
-const missing = await missingBrowser();
-// CI installs the browser, so there a missing one is a failure, not a skip.
-if (missing && process.env.TONESIFT_REQUIRE_BROWSER === "1") {
-  throw new Error(`browser tests cannot run: ${missing}`);
-}
-if (missing) console.log(`# SKIP browser tests: ${missing}`);
+const skip = await skipReason();
 
 const LEFT = 58;
 const RIGHT = 990;
@@ -90,7 +85,7 @@ function parsePoints(points) {
   return points.trim().split(/\s+/).map((p) => p.split(",").map(Number));
 }
 
-describe("report page in a browser", { skip: missing ?? false }, () => {
+describe("report page in a browser", { skip }, () => {
   let browser;
   let report;
   let shortReport;
@@ -108,16 +103,7 @@ describe("report page in a browser", { skip: missing ?? false }, () => {
     if (browser) await browser.close();
   });
 
-  // A fresh context each time: its own local storage and colour scheme.
-  async function open(url, options = {}) {
-    const context = await browser.newContext({ viewport: VIEWPORT, ...options });
-    const page = await context.newPage();
-    const errors = [];
-    page.on("console", (m) => { if (m.type() === "error") errors.push(m.text()); });
-    page.on("pageerror", (e) => errors.push(String(e)));
-    await page.goto(url);
-    return { page, context, errors };
-  }
+  const open = (url, options = {}) => openPage(browser, url, { viewport: VIEWPORT, ...options });
 
   async function plotPoint(page, fraction, id = frame0) {
     const box = await page.locator(`#${id}`).boundingBox();
@@ -126,6 +112,20 @@ describe("report page in a browser", { skip: missing ?? false }, () => {
       y: box.y + box.height / 2,
       box,
     };
+  }
+
+  async function viewOf(page, id = frame0) {
+    return viewFromTicks((await chartState(page, id)).ticks);
+  }
+
+  async function drag(page, from, to, steps, { shift = false, during } = {}) {
+    if (shift) await page.keyboard.down("Shift");
+    await page.mouse.move(from.x, from.y);
+    await page.mouse.down();
+    await page.mouse.move(to.x, to.y, { steps });
+    if (during) await during();
+    await page.mouse.up();
+    if (shift) await page.keyboard.up("Shift");
   }
 
   test("redraws every chart at load with the static SVG's trace and peaks, without errors", async () => {
@@ -173,14 +173,14 @@ describe("report page in a browser", { skip: missing ?? false }, () => {
     await page.mouse.move(x, y);
     await page.mouse.wheel(0, -300);
     const z = Math.exp(-300 * 0.0015);
-    let view = viewFromTicks((await chartState(page, frame0)).ticks);
+    let view = await viewOf(page);
     assertClose(view.lo, unitToHz(p - p * z), 0.01, "zoomed low end");
     assertClose(view.hi, unitToHz(p + (1 - p) * z), 0.01, "zoomed high end");
     assert.deepEqual((await chartState(page, frame0)).endLabel, [], "no end label once zoomed");
 
     // Zooming out past the whole range gives the whole range.
     for (let i = 0; i < 4; i++) await page.mouse.wheel(0, 400);
-    view = viewFromTicks((await chartState(page, frame0)).ticks);
+    view = await viewOf(page);
     assertClose(view.lo, 20, 2e-3, "zoomed-out low end");
     assertClose(view.hi, NYQUIST, 2e-3, "zoomed-out high end");
 
@@ -212,54 +212,28 @@ describe("report page in a browser", { skip: missing ?? false }, () => {
     const centre = await plotPoint(page, 0.5);
     await page.mouse.move(centre.x, centre.y);
     await page.mouse.wheel(0, -600);
-    const before = viewFromTicks((await chartState(page, frame0)).ticks);
+    const before = await viewOf(page);
     const logSpan = Math.log10(before.hi / before.lo);
     const plotWidth = centre.box.width * (RIGHT - LEFT) / 1000;
 
-    await page.mouse.down();
-    await page.mouse.move(centre.x + 100, centre.y, { steps: 7 });
-    await page.mouse.up();
-    const moved = viewFromTicks((await chartState(page, frame0)).ticks);
+    await drag(page, centre, { x: centre.x + 100, y: centre.y }, 7);
+    const moved = await viewOf(page);
     assertClose(Math.log10(moved.hi / moved.lo), logSpan, 2e-3, "span after pan");
     assertClose(Math.log10(before.lo / moved.lo), (100 / plotWidth) * logSpan, 0.02, "pan distance");
 
+    // Long drags towards one end, then a small push past it: held at that end.
     const a = await plotPoint(page, 0.02);
     const b = await plotPoint(page, 0.98);
-    for (let i = 0; i < 3; i++) {
-      await page.mouse.move(a.x, a.y);
-      await page.mouse.down();
-      await page.mouse.move(b.x, b.y, { steps: 5 });
-      await page.mouse.up();
+    for (const [from, to, push, end, hz] of [[a, b, 0.1, "lo", 20], [b, a, -0.1, "hi", NYQUIST]]) {
+      for (let i = 0; i < 3; i++) await drag(page, from, to, 5);
+      let view = await viewOf(page);
+      assertClose(view[end], hz, 2e-3, `stopped at ${hz} Hz`);
+      assertClose(Math.log10(view.hi / view.lo), logSpan, 2e-3, `span at ${hz} Hz`);
+      await drag(page, centre, { x: centre.x + push * plotWidth, y: centre.y }, 3);
+      view = await viewOf(page);
+      assertClose(view[end], hz, 2e-3, `still at ${hz} Hz`);
+      assertClose(Math.log10(view.hi / view.lo), logSpan, 2e-3, "span after a small push");
     }
-    let view = viewFromTicks((await chartState(page, frame0)).ticks);
-    assertClose(view.lo, 20, 2e-3, "stopped at 20 Hz");
-    assertClose(Math.log10(view.hi / view.lo), logSpan, 2e-3, "span at the low end");
-    await page.mouse.move(centre.x, centre.y);
-    await page.mouse.down();
-    await page.mouse.move(centre.x + 0.1 * plotWidth, centre.y, { steps: 3 });
-    await page.mouse.up();
-    view = viewFromTicks((await chartState(page, frame0)).ticks);
-    assertClose(view.lo, 20, 2e-3, "still at 20 Hz");
-    assertClose(Math.log10(view.hi / view.lo), logSpan, 2e-3, "span after a small push");
-
-    for (let i = 0; i < 3; i++) {
-      await page.mouse.move(b.x, b.y);
-      await page.mouse.down();
-      await page.mouse.move(a.x, a.y, { steps: 5 });
-      await page.mouse.up();
-    }
-    view = viewFromTicks((await chartState(page, frame0)).ticks);
-    assertClose(view.hi, NYQUIST, 2e-3, "stopped at Nyquist");
-    assertClose(Math.log10(view.hi / view.lo), logSpan, 2e-3, "span at the high end");
-
-    // A small push past the end is held back just the same.
-    await page.mouse.move(centre.x, centre.y);
-    await page.mouse.down();
-    await page.mouse.move(centre.x - 0.1 * plotWidth, centre.y, { steps: 3 });
-    await page.mouse.up();
-    view = viewFromTicks((await chartState(page, frame0)).ticks);
-    assertClose(view.hi, NYQUIST, 2e-3, "still at Nyquist");
-    assertClose(Math.log10(view.hi / view.lo), logSpan, 2e-3, "span after a small push");
     await context.close();
   });
 
@@ -269,15 +243,7 @@ describe("report page in a browser", { skip: missing ?? false }, () => {
     const a = await plotPoint(page, 0.25);
     const b = await plotPoint(page, 0.5);
 
-    async function shiftDrag(from, to, during) {
-      await page.keyboard.down("Shift");
-      await page.mouse.move(from.x, from.y);
-      await page.mouse.down();
-      await page.mouse.move(to.x, to.y, { steps: 4 });
-      if (during) await during();
-      await page.mouse.up();
-      await page.keyboard.up("Shift");
-    }
+    const shiftDrag = (from, to, during) => drag(page, from, to, 4, { shift: true, during });
 
     // 4 px or less, or a box wholly left of the plot: nothing changes.
     await shiftDrag(a, { x: a.x + 4, y: a.y });
@@ -295,7 +261,7 @@ describe("report page in a browser", { skip: missing ?? false }, () => {
     });
     assert.equal(await page.locator(`#${frame0} .zoom-box`).isHidden(), true);
     const forward = await chartState(page, frame0);
-    const view = viewFromTicks(forward.ticks);
+    const view = await viewOf(page);
     assertClose(view.lo, unitToHz(0.25), 0.01, "box low end");
     assertClose(view.hi, unitToHz(0.5), 0.01, "box high end");
 
@@ -345,55 +311,38 @@ describe("report page in a browser", { skip: missing ?? false }, () => {
     });
   }
 
-  const LIGHT_BG = "rgb(238, 241, 244)";
-  const DARK_BG = "rgb(14, 19, 24)";
+  const LIGHT = { label: "Switch to dark theme", sun: "none", moon: "block", background: "rgb(238, 241, 244)" };
+  const DARK = { label: "Switch to light theme", sun: "block", moon: "none", background: "rgb(14, 19, 24)" };
+  const theme = (attr, stored, look) => ({ attr, stored, ...look });
 
   test("theme switch sets the attribute, stores the choice and swaps icon and label", async () => {
     const { page, context, errors } = await open(report.url, { colorScheme: "light" });
-    assert.deepEqual(await themeState(page), {
-      attr: null, stored: null, label: "Switch to dark theme", sun: "none", moon: "block", background: LIGHT_BG,
-    });
+    assert.deepEqual(await themeState(page), theme(null, null, LIGHT));
     await page.locator("#themeToggle").click();
-    assert.deepEqual(await themeState(page), {
-      attr: "dark", stored: "dark", label: "Switch to light theme", sun: "block", moon: "none", background: DARK_BG,
-    });
+    assert.deepEqual(await themeState(page), theme("dark", "dark", DARK));
     await page.reload();
-    assert.equal((await themeState(page)).attr, "dark", "the choice is remembered");
-    assert.equal((await themeState(page)).background, DARK_BG);
+    assert.deepEqual(await themeState(page), theme("dark", "dark", DARK), "the choice is remembered");
     await page.locator("#themeToggle").click();
-    assert.deepEqual(await themeState(page), {
-      attr: "light", stored: "light", label: "Switch to dark theme", sun: "none", moon: "block", background: LIGHT_BG,
-    });
+    assert.deepEqual(await themeState(page), theme("light", "light", LIGHT));
     assert.deepEqual(errors, []);
     await context.close();
   });
 
   test("a dark system preference darkens a page without a choice, and a light choice wins", async () => {
     const { page, context } = await open(report.url, { colorScheme: "dark" });
-    assert.deepEqual(await themeState(page), {
-      attr: null, stored: null, label: "Switch to light theme", sun: "block", moon: "none", background: DARK_BG,
-    });
+    assert.deepEqual(await themeState(page), theme(null, null, DARK));
     await page.locator("#themeToggle").click();
-    assert.deepEqual(await themeState(page), {
-      attr: "light", stored: "light", label: "Switch to dark theme", sun: "none", moon: "block", background: LIGHT_BG,
-    });
-    await context.close();
-
+    assert.deepEqual(await themeState(page), theme("light", "light", LIGHT));
     // A stored value that is neither theme is ignored.
-    const second = await open(report.url, { colorScheme: "dark" });
-    await second.page.evaluate(() => localStorage.setItem("corvane-report-theme", "blue"));
-    await second.page.reload();
-    const state = await themeState(second.page);
-    assert.equal(state.attr, null);
-    assert.equal(state.background, DARK_BG);
-    assert.equal(state.label, "Switch to light theme");
-
+    await page.evaluate(() => localStorage.setItem("corvane-report-theme", "blue"));
+    await page.reload();
+    assert.deepEqual(await themeState(page), theme(null, "blue", DARK));
     // With nothing stored, a change of system preference updates the button.
-    await second.page.evaluate(() => localStorage.removeItem("corvane-report-theme"));
-    await second.page.emulateMedia({ colorScheme: "light" });
-    await second.page.waitForFunction(() =>
+    await page.evaluate(() => localStorage.removeItem("corvane-report-theme"));
+    await page.emulateMedia({ colorScheme: "light" });
+    await page.waitForFunction(() =>
       document.getElementById("themeToggle").getAttribute("aria-label") === "Switch to dark theme");
-    assert.equal((await themeState(second.page)).background, LIGHT_BG);
-    await second.context.close();
+    assert.deepEqual(await themeState(page), theme(null, null, LIGHT));
+    await context.close();
   });
 });

@@ -65,27 +65,11 @@ void put_sample(Bytes &b, uint32_t encoding, double value) {
 }
 
 Bytes fmt_body(const WavSpec &layout) {
-    bool is_float = layout.encoding > 256;
-    uint32_t bits = is_float ? layout.encoding - 256 : layout.encoding;
-    uint32_t align = bits / 8 * layout.channels;
-    Bytes b;
-    put_u16(b, layout.extensible ? 0xFFFE : (is_float ? 3 : 1));
-    put_u16(b, layout.channels);
-    put_u32(b, layout.sample_rate);
-    put_u32(b, layout.sample_rate * align);
-    put_u16(b, align);
-    put_u16(b, bits);
-    if (layout.extensible) {
-        put_u16(b, 22);
-        put_u16(b, bits);
-        put_u32(b, layout.channel_mask);
-        // Sub-format GUID: code, then the fixed tail of the standard GUID.
-        static const unsigned char tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
-                                               0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-        put_u16(b, is_float ? 3 : 1);
-        b.insert(b.end(), tail, tail + 14);
-    }
-    return b;
+    const bool is_float = layout.encoding > 256;
+    const uint32_t bits = is_float ? layout.encoding - 256 : layout.encoding;
+    const uint32_t tag = layout.extensible ? 0xFFFE : (is_float ? 3 : 1);
+    return fmt_fields(tag, layout.channels, layout.sample_rate, bits, layout.extensible ? 40 : 16,
+                      is_float ? 3 : 1, layout.channel_mask);
 }
 
 Bytes data_body(const WavSpec &layout, const std::vector<double> &interleaved) {
@@ -215,6 +199,21 @@ Bytes fmt_fields(uint32_t tag, uint32_t channels, uint32_t sample_rate, uint32_t
                                            0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     b.insert(b.end(), tail, tail + 14);
     b.resize(size, 0);
+    return b;
+}
+
+Bytes raw(std::initializer_list<int> values) {
+    Bytes b;
+    for (int v : values) b.push_back(static_cast<unsigned char>(v));
+    return b;
+}
+
+Bytes text(const std::string &s) { return Bytes(s.begin(), s.end()); }
+
+Bytes header_of(const char *id, uint32_t size) {
+    Bytes b;
+    put_tag(b, id);
+    put_u32(b, size);
     return b;
 }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,10 @@ std::string temp_dir();
 // `size` bytes.
 Bytes fmt_fields(uint32_t tag, uint32_t channels, uint32_t sample_rate, uint32_t bits,
                  size_t size, uint32_t sub_code = 1, uint32_t channel_mask = 0);
+// Byte values, the bytes of a text, and a bare chunk header (id and size).
+Bytes raw(std::initializer_list<int> values);
+Bytes text(const std::string &s);
+Bytes header_of(const char *id, uint32_t size);
 // Concatenation of byte pieces.
 Bytes cat(const std::vector<Bytes> &parts);
 // Writes `bytes` as `name` inside temp_dir() and returns the full path.

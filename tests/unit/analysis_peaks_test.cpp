@@ -162,15 +162,12 @@ TEST(PeakLevel, CompareIgnoresFrequency) {
 }
 
 TEST(PeakLevel, CorrectionFactor) {
-    const double pi = 3.141592653589793;
     EXPECT_EQ(peak_correction_factor(0.0), 1.0);
     EXPECT_EQ(peak_correction_factor(1e-13), 1.0 / (1.0 - 1e-26));
+    // sinc(d) / (1 - d^2): at 0.5, (2 / pi) / 0.75; at 0.25, (2 * sqrt(2) / pi) / 0.9375.
     EXPECT_NEAR(peak_correction_factor(0.5), 0.8488263631567752, 1e-15);
     EXPECT_NEAR(peak_correction_factor(-0.5), 0.8488263631567752, 1e-15);
-    for (double d : {0.25, -0.1, 0.49, -0.3}) {
-        double want = std::fabs(std::sin(pi * d) / (pi * d)) / std::fabs(1 - d * d);
-        EXPECT_NEAR(peak_correction_factor(d), want, 1e-15) << d;
-    }
+    EXPECT_NEAR(peak_correction_factor(0.25), 0.9603374039009133, 1e-15);
     // At the clamp the level rises by at most this much.
     EXPECT_NEAR(-20.0 * std::log10(peak_correction_factor(0.5)), 1.4236, 0.00005);
 }

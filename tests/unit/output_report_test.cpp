@@ -77,32 +77,6 @@ TEST(TextReport, OnePeakRequestedChannelAndNegativeTime) {
               "\n");
 }
 
-TEST(TextReport, SampleGroupingAndChannelOrder) {
-    for (const auto &[sample, shown] : std::vector<std::pair<uint32_t, std::string>>{
-             {999, "999"}, {1000, "1,000"}, {0, "0"}, {1234567, "1,234,567"}}) {
-        QueryReport r = base_report("a.wav", 8000, 1, sample / 8000.0, sample);
-        add_result(r, 0, {});
-        std::string t = text_of(r);
-        char line[128];
-        std::snprintf(line, sizeof line, "\nquery time     %.3fs (sample %s @ 8000Hz)\n", sample / 8000.0, shown.c_str());
-        EXPECT_EQ(t.substr(0, std::strlen(line)), line);
-        const std::string tail = "\n\nchannel 0:\n  no peaks above the noise floor in this window\n\n";
-        EXPECT_EQ(t.substr(t.size() - tail.size()), tail);
-    }
-    QueryReport r = base_report("a.wav", 8000, 10, 0, 0);
-    std::string blocks;
-    for (uint32_t c = 0; c < 8; ++c) {
-        add_result(r, c, {{100.0 * (c + 1), -1.0 * c}});
-        char b[256];
-        std::snprintf(b, sizeof b,
-                      "channel %u:\n  dominant peak  %u.0 Hz  @  -%u.0 dB\n\n  top 1 peak:\n    1.  %u.0 Hz    -%u.0 dB\n\n",
-                      c, 100 * (c + 1), c, 100 * (c + 1), c);
-        blocks += b;
-    }
-    std::string t = text_of(r);
-    EXPECT_EQ(t.substr(t.find("channel 0:")), blocks);
-}
-
 TEST(JsonReport, DocumentedExampleFromItsValues) {
     QueryReport r = base_report("in.wav", 48000, 2, 1.0, 48000);
     add_result(r, 0, {{999.99924, -6.02354}, {1099.99564, -12.05029}});
@@ -110,31 +84,9 @@ TEST(JsonReport, DocumentedExampleFromItsValues) {
     EXPECT_EQ(json_of(r), JSON_EXAMPLE);
 }
 
-TEST(JsonReport, PathEscapes) {
-    const std::pair<const char *, const char *> rows[] = {
-        {"a\"b", "a\\\"b"},
-        {"C:\\x\\y.wav", "C:\\\\x\\\\y.wav"},
-        {"l\nf\rc\tt", "l\\nf\\rc\\tt"},
-        {"ctl\x01\x1f\x7f", "ctl\x01\x1f\x7f"},
-        {"caf\xc3\xa9/\xe6\x97\xa5.wav", "caf\xc3\xa9/\xe6\x97\xa5.wav"},
-        {"", ""},
-    };
-    for (const auto &[path, escaped] : rows) {
-        QueryReport r = base_report(path, 48000, 1, 0, 0);
-        add_result(r, 0, {});
-        std::string j = json_of(r);
-        EXPECT_EQ(j.substr(0, j.find("    \"sample_rate\"")),
-                  std::string("{\n    \"input_file\": \"") + escaped + "\",\n");
-    }
-}
-
 TEST(JsonReport, OverlongPathDropsOnlyThatMember) {
     for (const auto &[path, kept] : std::vector<std::pair<std::string, bool>>{
-             {std::string(511, 'p'), true},
-             {std::string(512, 'p'), false},
-             {std::string(255, '"') + "x", true},
-             {std::string(256, '\\'), false},
-             {std::string(600, 'p'), false}}) {
+             {std::string(511, 'p'), true}, {std::string(255, '"') + "x", true}, {std::string(512, 'p'), false}}) {
         QueryReport r = base_report(path.c_str(), 48000, 1, 0, 0);
         add_result(r, 0, {});
         std::string j = json_of(r);
@@ -289,7 +241,9 @@ TEST(JsonBufRule, StringEscapingLimit) {
          }()},
         {std::string(255, '\r') + "ab", false, ""},
         {std::string(256, '\\'), false, ""},
-        {"q\"b\\n\nr\rt\t\x02\xff", true, "q\\\"b\\\\n\\nr\\rt\\t\x02\xff"},
+        {"q\"b\\n\nr\rt\t\x02\x1f\x7f\xff", true, "q\\\"b\\\\n\\nr\\rt\\t\x02\x1f\x7f\xff"},
+        {"caf\xc3\xa9/\xe6\x97\xa5.wav", true, "caf\xc3\xa9/\xe6\x97\xa5.wav"},
+        {"", true, ""},
     };
     for (const auto &r : rows) {
         Buf b(2048);

