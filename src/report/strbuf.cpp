@@ -87,12 +87,21 @@ bool strbuf_append(StrBuf *buf, const char *text) {
 bool strbuf_append_fixed(StrBuf *buf, double value, int decimals) {
     // Fixed notation with a precision is defined as printf's "%.*f" in the C
     // locale, byte for byte, and is several times faster: the chart's
-    // thousands of coordinates are written through here.
-    char text[400];
-    std::to_chars_result r =
-        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-    if (r.ec != std::errc()) return strbuf_appendf(buf, "%.*f", decimals, value);
-    return strbuf_append_bytes(buf, text, static_cast<size_t>(r.ptr - text));
+    // thousands of coordinates are written through here. It formats straight
+    // into the spare room; only when that is too small does printf measure
+    // and grow the buffer as usual.
+    if (buf->data && buf->capacity > buf->length + 1) {
+        char *const first = buf->data + buf->length;
+        char *const last = buf->data + buf->capacity - 1; // keep room for the terminator
+        const std::to_chars_result r =
+            std::to_chars(first, last, value, std::chars_format::fixed, decimals);
+        if (r.ec == std::errc()) {
+            buf->length += static_cast<uint64_t>(r.ptr - first);
+            buf->data[buf->length] = '\0';
+            return true;
+        }
+    }
+    return strbuf_appendf(buf, "%.*f", decimals, value);
 }
 
 bool strbuf_append_char(StrBuf *buf, char c) {

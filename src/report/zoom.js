@@ -18,6 +18,23 @@
     return v < lo ? lo : v > hi ? hi : v;
   }
 
+  // Number with d decimals as the page's static drawing prints it: an exact
+  // tie goes to the even digit (toFixed goes away from zero) and negative
+  // zero keeps its sign, so both drawings read the same.
+  function fixed(v, d) {
+    var s = v.toFixed(d);
+    if (v === 0) return 1 / v < 0 ? "-" + s : s;
+    if (!isFinite(v) || Math.abs(v) >= 1e21) return s;
+    var scaled = Math.abs(v) * Math.pow(10, d);
+    if (Math.abs(scaled - Math.floor(scaled) - 0.5) > 1e-6) return s;
+    var exact = Math.abs(v).toFixed(100);
+    var point = exact.indexOf(".");
+    if (!/^50*$/.test(exact.slice(point + 1 + d))) return s;
+    var down = exact.slice(0, d > 0 ? point + 1 + d : point);
+    if ((down.charCodeAt(down.length - 1) - 48) % 2 !== 0) return s;
+    return (v < 0 ? "-" : "") + down;
+  }
+
   function svgElement(name, attrs, text) {
     var node = document.createElementNS(SVG_NS, name);
     for (var key in attrs) {
@@ -72,8 +89,8 @@
   }
 
   function formatPeakFrequency(f) {
-    if (f >= 1000) return (f / 1000).toFixed(2) + "k";
-    return Math.round(f).toFixed(0);
+    if (f >= 1000) return fixed(f / 1000, 2) + "k";
+    return fixed(f, 0);
   }
 
   function drawSpectral(svg, d, lo, hi, logAxis) {
@@ -135,7 +152,7 @@
     if (logAxis && hi === d.nyquistHz && ticks.major.length > 0) {
       if (right - x(ticks.major[ticks.major.length - 1]) > END_LABEL_MIN_GAP) {
         vLine(right, "var(--ink-soft)", 1, 0.55);
-        axisLabel(right, bottom + 14, "end", (hi / 1000).toFixed(1) + "k");
+        axisLabel(right, bottom + 14, "end", fixed(hi / 1000, 1) + "k");
       }
     }
 
@@ -168,7 +185,7 @@
         var f = k * d.binHz;
         if (f < lo) continue;
         if (f > hi) break;
-        points.push(x(f).toFixed(2) + "," + y(levels[k]).toFixed(2));
+        points.push(fixed(x(f), 2) + "," + fixed(y(levels[k]), 2));
       }
       add("polyline", { fill: "none", stroke: colour, "stroke-width": 1.5, points: points.join(" "),
                         "data-trace": name });
@@ -189,20 +206,20 @@
         levelY += shift;
         freqY += shift;
       }
-      add("circle", { cx: px.toFixed(2), cy: py.toFixed(2), r: 2.6, fill: "var(--accent)" });
-      add("line", { x1: px.toFixed(2), y1: (py - 8).toFixed(2), x2: px.toFixed(2), y2: end.toFixed(2),
+      add("circle", { cx: fixed(px, 2), cy: fixed(py, 2), r: 2.6, fill: "var(--accent)" });
+      add("line", { x1: fixed(px, 2), y1: fixed(py - 8, 2), x2: fixed(px, 2), y2: fixed(end, 2),
                     stroke: "var(--accent)", "stroke-width": 1, opacity: 0.7 });
-      add("text", { x: px.toFixed(2), y: freqY.toFixed(2), "font-size": 9.5, "font-weight": 700,
+      add("text", { x: fixed(px, 2), y: fixed(freqY, 2), "font-size": 9.5, "font-weight": 700,
                     "text-anchor": "middle", fill: "var(--ink)" }, formatPeakFrequency(p.freqHz));
-      add("text", { x: px.toFixed(2), y: levelY.toFixed(2), "font-size": 8.5, "text-anchor": "middle",
-                    fill: "var(--muted)" }, p.levelDb.toFixed(1) + "dB");
+      add("text", { x: fixed(px, 2), y: fixed(levelY, 2), "font-size": 8.5, "text-anchor": "middle",
+                    fill: "var(--muted)" }, fixed(p.levelDb, 1) + "dB");
     });
 
     var midY = (top + bottom) / 2;
     add("text", { x: (left + right) / 2, y: bottom + 28, "font-size": 10.5, "text-anchor": "middle",
                   fill: "var(--ink-soft)" }, "Frequency (Hz)");
     add("text", { x: 14, y: midY, "font-size": 10.5, "text-anchor": "middle", fill: "var(--ink-soft)",
-                  transform: "rotate(-90 14 " + midY.toFixed(2) + ")" }, "Amplitude (dB)");
+                  transform: "rotate(-90 14 " + fixed(midY, 2) + ")" }, "Amplitude (dB)");
   }
 
   function applyTraceMode(svg) {

@@ -158,6 +158,19 @@ describe("report page in a browser", { skip }, () => {
     await context.close();
   });
 
+  test("labels that fall on an exact tie read the same in both drawings", async () => {
+    // 30250 Hz / 1000 is exactly 30.25: printf keeps the even digit.
+    const wav = writeToneWav("tie60k5.wav", 60500, 0.2, [[[1000, 0.3]]]);
+    const tie = buildReport(wav, "tie60k5.html", ["--at", "0.1"]);
+    const still = /text-anchor="end" fill="var\(--muted\)">([^<]*k)<\/text>/.exec(tie.text);
+    assert.ok(still, "the static chart has an end label");
+    assert.equal(still[1], "30.2k");
+    const { page, context, errors } = await open(tie.url);
+    assert.deepEqual((await chartState(page, frame0)).endLabel, [still[1]]);
+    assert.deepEqual(errors, []);
+    await context.close();
+  });
+
   test("a frame holding only the note is left alone", async () => {
     const { page, context, errors } = await open(shortReport.url);
     assert.equal(await page.locator(`#${frame0} svg`).count(), 0);

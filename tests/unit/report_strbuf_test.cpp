@@ -251,15 +251,38 @@ TEST(StrBuf, FixedAppendMatchesPrintf) {
         values.push_back(static_cast<double>(static_cast<int64_t>(state >> 20)) / 1e9 - 4000.0);
     }
     for (int decimals : {0, 1, 2, 3, 6}) {
+        // A fresh buffer and a filling one: the first grows, the second
+        // mostly formats into spare room and sometimes lands on its end.
+        StrBuf fast;
+        StrBuf slow;
+        strbuf_init(&fast);
+        strbuf_init(&slow);
         for (double v : values) {
-            StrBuf b;
-            strbuf_init(&b);
-            ASSERT_TRUE(strbuf_append_fixed(&b, v, decimals));
+            StrBuf fresh;
+            strbuf_init(&fresh);
+            ASSERT_TRUE(strbuf_append_fixed(&fresh, v, decimals));
             char want[512];
             std::snprintf(want, sizeof want, "%.*f", decimals, v);
-            EXPECT_STREQ(b.data, want) << v << " with " << decimals;
-            strbuf_free(&b);
+            EXPECT_STREQ(fresh.data, want) << v << " with " << decimals;
+            strbuf_free(&fresh);
+            ASSERT_TRUE(strbuf_append_fixed(&fast, v, decimals) && strbuf_append_char(&fast, ' '));
+            ASSERT_TRUE(strbuf_appendf(&slow, "%.*f ", decimals, v));
         }
+        EXPECT_EQ(text_of(fast), text_of(slow)) << decimals;
+        EXPECT_EQ(fast.capacity, slow.capacity) << decimals;
+        EXPECT_EQ(fast.data[fast.length], '\0');
+        strbuf_free(&fast);
+        strbuf_free(&slow);
+    }
+    // Exactly filling the spare room still leaves the terminator's byte.
+    for (uint64_t used = 248; used <= 256; ++used) {
+        StrBuf b;
+        strbuf_init(&b);
+        ASSERT_TRUE(strbuf_append(&b, std::string(used, '.').c_str()));
+        ASSERT_TRUE(strbuf_append_fixed(&b, -123.456, 2));
+        EXPECT_EQ(text_of(b), std::string(used, '.') + "-123.46");
+        EXPECT_EQ(b.capacity, used + 7 < 256 ? 256u : 512u) << used;
+        strbuf_free(&b);
     }
 }
 
