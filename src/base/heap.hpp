@@ -19,6 +19,17 @@ void *heap_realloc(void *block, size_t size);
 // Accepts null.
 void heap_free(void *block);
 
+// Makes `*block` hold at least `required` bytes, growing `*capacity` from 0
+// to 256 and then by doubling. False when that size can't be represented or
+// had; `*block` and `*capacity` are then as they were.
+bool heap_reserve_bytes(void **block, uint64_t *capacity, uint64_t required);
+template <typename T> bool heap_reserve(T **block, uint64_t *capacity, uint64_t required) {
+    void *p = *block;
+    if (!heap_reserve_bytes(&p, capacity, required)) return false;
+    *block = static_cast<T *>(p);
+    return true;
+}
+
 // Largest element count whose byte size still fits in size_t.
 template <typename T> constexpr size_t heap_max_count() { return SIZE_MAX / sizeof(T); }
 

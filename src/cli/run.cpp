@@ -136,6 +136,19 @@ static void report_load_failure(const char *path) {
     std::fprintf(stderr, "error: failed to read '%s' (%s)\n", path, wav_error_text());
 }
 
+// Releases the audio after a later step failed. Frames are read on demand,
+// so a file that shrank since it was loaded is a read failure whichever step
+// met it; otherwise the step's own message: the report could not be written
+// (`html` given) or memory ran out.
+static int fail_after_load(WavData *wav, const char *input, const char *html) {
+    const bool unreadable = wav->read_failed;
+    wav_free(wav);
+    if (unreadable) report_load_failure(input);
+    else if (html) std::fprintf(stderr, "error: failed to write '%s'\n", html);
+    else std::fputs("error: out of memory\n", stderr);
+    return 1;
+}
+
 // Fills the report's channel results; false when memory ran out.
 static bool analyze_channels(const Options &o, const WavData &wav, QueryReport *report) {
     uint32_t first = 0;
@@ -199,24 +212,10 @@ int tonesift_main(int argc, char **argv) {
                                       static_cast<uint64_t>(o.window_samples),
                                       o.min_separation_hz, o.noise_floor_db);
 
-    if (!analyze_channels(o, wav, &report)) {
-        // Frames are read on demand: a file that shrank since it was loaded
-        // is a read failure, not a lack of memory.
-        bool unreadable = wav.read_failed;
-        wav_free(&wav);
-        if (unreadable) report_load_failure(o.input);
-        else std::fprintf(stderr, "error: out of memory\n");
-        return 1;
-    }
+    if (!analyze_channels(o, wav, &report)) return fail_after_load(&wav, o.input, nullptr);
     if (o.html) {
         ReportSource source{o.input, &wav, &report, TONESIFT_VERSION};
-        if (!write_html_report(o.html, source)) {
-            bool unreadable = wav.read_failed;
-            wav_free(&wav);
-            if (unreadable) report_load_failure(o.input);
-            else std::fprintf(stderr, "error: failed to write '%s'\n", o.html);
-            return 1;
-        }
+        if (!write_html_report(o.html, source)) return fail_after_load(&wav, o.input, o.html);
     }
     wav_free(&wav);
 

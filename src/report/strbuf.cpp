@@ -10,23 +10,10 @@
 
 namespace {
 
-constexpr uint64_t STRBUF_FIRST_CAPACITY = 256;
-
 // Makes room for `required` bytes (terminator included). On failure the
 // record is untouched and its old storage still owned by it.
 bool strbuf_reserve(StrBuf *buf, uint64_t required) {
-    if (buf->capacity >= required) return true;
-    uint64_t capacity = buf->capacity > 0 ? buf->capacity : STRBUF_FIRST_CAPACITY;
-    while (capacity < required) {
-        if (capacity > UINT64_MAX / 2) return false;
-        capacity *= 2;
-    }
-    if (capacity > SIZE_MAX) return false;
-    void *grown = heap_realloc(buf->data, static_cast<size_t>(capacity));
-    if (!grown) return false;
-    buf->data = static_cast<char *>(grown);
-    buf->capacity = capacity;
-    return true;
+    return heap_reserve(&buf->data, &buf->capacity, required);
 }
 
 // Bytes needed after appending `n` more, terminator included; 0 on overflow.

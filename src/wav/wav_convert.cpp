@@ -2,17 +2,13 @@
 #include <cstring>
 
 #include "wav/wav.hpp"
+#include "wav/wav_bytes.hpp"
 
 // Integers are divided by the largest positive value of their width, so
 // positive full scale is exactly 1.0 and the most negative value a hair below -1.
 static constexpr double INT16_FULL_SCALE = 32767.0;
 static constexpr double INT24_FULL_SCALE = 8388607.0;
 static constexpr double INT32_FULL_SCALE = 2147483647.0;
-
-static uint32_t le32(const unsigned char *p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 double wav_sample_int16(const unsigned char *p) {
     auto v = static_cast<int16_t>(static_cast<uint16_t>(p[0] | p[1] << 8));

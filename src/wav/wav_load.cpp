@@ -4,6 +4,7 @@
 
 #include "base/heap.hpp"
 #include "wav/wav.hpp"
+#include "wav/wav_bytes.hpp"
 
 static const char GENERIC_REASON[] =
     "not a supported 16/24/32-bit integer or 32/64-bit float PCM WAV file";
@@ -26,7 +27,7 @@ struct FileOwner {
     }
 };
 
-// Unknown chunks, kept byte for byte; grows geometrically.
+// Unknown chunks, kept byte for byte.
 struct ByteBuffer {
     unsigned char *data = nullptr;
     uint64_t length = 0;
@@ -37,17 +38,7 @@ struct ByteBuffer {
     ~ByteBuffer() { heap_free(data); }
 
     // Room for `extra` more bytes; false (buffer unchanged) when it can't be had.
-    bool reserve_more(uint64_t extra) {
-        uint64_t need = length + extra;
-        if (need <= capacity) return true;
-        uint64_t cap = capacity ? capacity : 256;
-        while (cap < need) cap *= 2;
-        void *p = heap_realloc(data, cap);
-        if (!p) return false;
-        data = static_cast<unsigned char *>(p);
-        capacity = cap;
-        return true;
-    }
+    bool reserve_more(uint64_t extra) { return heap_reserve(&data, &capacity, length + extra); }
 };
 
 struct FormatFacts {
@@ -61,15 +52,6 @@ struct FormatFacts {
 };
 
 } // namespace
-
-static uint16_t le16(const unsigned char *p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-
-static uint32_t le32(const unsigned char *p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 // Reads a "fmt " chunk body of `size` bytes at the current position.
 static bool read_format(FILE *f, uint32_t size, FormatFacts *fmt) {
@@ -112,28 +94,19 @@ static bool supported_width(const FormatFacts &fmt) {
 // and channel.
 static bool scan_for_non_finite(FILE *f, long data_pos, uint32_t data_size, uint32_t encoding,
                                 uint32_t channels) {
-    if (data_size == 0) return true;
     const uint64_t width = (encoding - 256u) / 8u;
-    const uint64_t total = data_size / width;
-    uint64_t block_samples = (256u << 10) / width; // 256 KiB: fits in the second-level cache
-    if (block_samples > total) block_samples = total;
-    HeapArray<unsigned char> block;
-    if (!block.allocate(block_samples * width)) return false;
-    if (std::fseek(f, data_pos, SEEK_SET) != 0) return false;
-    for (uint64_t done = 0; done < total;) {
-        uint64_t n = total - done < block_samples ? total - done : block_samples;
-        if (std::fread(block.data, 1, n * width, f) != n * width) return false;
-        uint64_t bad = wav_find_non_finite(block.data, n, encoding);
-        if (bad < n) {
-            uint64_t i = done + bad;
-            std::snprintf(g_reason, sizeof g_reason,
-                          "contains NaN or infinite samples, first at frame %zu, channel %zu",
-                          static_cast<size_t>(i / channels), static_cast<size_t>(i % channels));
-            return false;
-        }
-        done += n;
-    }
-    return true;
+    const auto finite = [&](const unsigned char *block, uint64_t n, uint64_t done) {
+        const uint64_t bad = wav_find_non_finite(block, n, encoding);
+        if (bad == n) return true;
+        const uint64_t i = done + bad;
+        std::snprintf(g_reason, sizeof g_reason,
+                      "contains NaN or infinite samples, first at frame %zu, channel %zu",
+                      static_cast<size_t>(i / channels), static_cast<size_t>(i % channels));
+        return false;
+    };
+    // 256 KiB blocks fit in the second-level cache.
+    return wav_stream_items(f, data_pos, width, data_size / width, 256u << 10, finite) ==
+           WavStream::ok;
 }
 
 // The whole load on an open stream; the caller closes it on failure.

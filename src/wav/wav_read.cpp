@@ -2,23 +2,20 @@
 
 #include "base/heap.hpp"
 #include "wav/wav.hpp"
+#include "wav/wav_bytes.hpp"
 
 // Frames of up to this many bytes are read in blocks; wider frames (hundreds
 // of channels) are read one sample at a time, so a window never reads the
 // channels it does not need.
 static constexpr uint64_t BLOCK_BYTES = 64 * 1024;
 
-namespace {
-enum class Read { ok, no_memory, failed };
-}
-
-static Read read_from_file(const WavData *wav, uint32_t channel, uint64_t first, uint64_t count,
-                           double *out) {
+static WavStream read_from_file(const WavData *wav, uint32_t channel, uint64_t first,
+                                uint64_t count, double *out) {
     const WavSampleConverter convert = wav_converter(wav->encoding);
     const uint64_t width = (wav->encoding & 0xFFu) / 8u;
     const uint64_t frame_size = width * wav->channels;
     const uint64_t offset = static_cast<uint64_t>(wav->data_offset) + first * frame_size;
-    if (!convert || !wav->file) return Read::failed;
+    if (!convert || !wav->file) return WavStream::failed;
 
     if (frame_size > BLOCK_BYTES) {
         unsigned char sample[8];
@@ -26,26 +23,19 @@ static Read read_from_file(const WavData *wav, uint32_t channel, uint64_t first,
             long at = static_cast<long>(offset + i * frame_size + channel * width);
             if (std::fseek(wav->file, at, SEEK_SET) != 0 ||
                 std::fread(sample, 1, width, wav->file) != width)
-                return Read::failed;
+                return WavStream::failed;
             out[i] = convert(sample);
         }
-        return Read::ok;
+        return WavStream::ok;
     }
 
-    uint64_t block_frames = BLOCK_BYTES / frame_size;
-    if (block_frames > count) block_frames = count;
-    HeapArray<unsigned char> block;
-    if (!block.allocate(block_frames * frame_size)) return Read::no_memory;
-    if (std::fseek(wav->file, static_cast<long>(offset), SEEK_SET) != 0) return Read::failed;
-    for (uint64_t done = 0; done < count;) {
-        uint64_t n = count - done < block_frames ? count - done : block_frames;
-        if (std::fread(block.data, 1, n * frame_size, wav->file) != n * frame_size)
-            return Read::failed;
-        const unsigned char *p = block.data + channel * width;
+    const auto convert_block = [&](const unsigned char *block, uint64_t n, uint64_t done) {
+        const unsigned char *p = block + channel * width;
         for (uint64_t i = 0; i < n; ++i) out[done + i] = convert(p + i * frame_size);
-        done += n;
-    }
-    return Read::ok;
+        return true;
+    };
+    return wav_stream_items(wav->file, static_cast<int64_t>(offset), frame_size, count, BLOCK_BYTES,
+                            convert_block);
 }
 
 bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint64_t count,
@@ -65,7 +55,7 @@ bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint6
         for (uint64_t i = 0; i < n; ++i) dst[i] = wav->samples[(first + i) * wav->channels + channel];
         return true;
     }
-    Read r = read_from_file(wav, channel, first, n, dst);
-    if (r == Read::failed) wav->read_failed = true;
-    return r == Read::ok;
+    const WavStream r = read_from_file(wav, channel, first, n, dst);
+    if (r == WavStream::failed) wav->read_failed = true;
+    return r == WavStream::ok;
 }
