@@ -43,10 +43,6 @@ TEST(ReportCli, HtmlLeavesStdoutAloneAndNotesTheFileLast) {
 
         const std::string page = read_file_text(html);
         EXPECT_EQ(page.rfind("<!doctype html>\n", 0), 0u);
-        EXPECT_EQ(page.size() - page.rfind("</body>\n</html>\n"), 16u);
-        EXPECT_EQ(page.find('\r'), std::string::npos);
-        EXPECT_NE(page.find("<section class=\"card\" id=\"channel-0\">"), std::string::npos);
-        EXPECT_NE(page.find("<section class=\"card\" id=\"channel-1\">"), std::string::npos);
         EXPECT_NE(page.find("<tr><td>1</td><td>1000.0 Hz</td>"), std::string::npos);
         EXPECT_NE(page.find("<tr><td>1</td><td>3000.0 Hz</td>"), std::string::npos);
     }

@@ -9,6 +9,7 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "support/documented_outputs.hpp"
 #include "support/run_process.hpp"
 #include "support/wav_writer.hpp"
 
@@ -72,9 +73,7 @@ TEST_P(AllocationFailure, EveryFailureEndsWithItsMessageAndNothingElse) {
     ASSERT_GT(total, 3u);
     std::remove(html.c_str());
 
-    const std::string read_msg = "error: failed to read '" + in +
-                                 "' (not a supported 16/24/32-bit integer or 32/64-bit float PCM "
-                                 "WAV file)\n";
+    const std::string read_msg = "error: failed to read '" + in + "' (" + GENERIC_REASON + ")\n";
     const std::string oom_msg = "error: out of memory\n";
     const std::string write_msg = "error: failed to write '" + html + "'\n";
     const std::string messages[] = {read_msg, oom_msg, write_msg};
@@ -122,9 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
     AllEncodingsAndOutputs, AllocationFailure,
     testing::Values(Case{WAV_ENCODING_INT16, ""}, Case{WAV_ENCODING_INT24, "--json"},
                     Case{WAV_ENCODING_INT32, "--csv"}, Case{WAV_ENCODING_FLOAT32, "--html"},
-                    Case{WAV_ENCODING_FLOAT64, ""}, Case{WAV_ENCODING_INT16, "--html"},
-                    Case{WAV_ENCODING_INT24, "--html"}, Case{WAV_ENCODING_INT32, "--html"},
-                    Case{WAV_ENCODING_FLOAT64, "--html"}, Case{WAV_ENCODING_FLOAT32, "--csv"}),
+                    Case{WAV_ENCODING_FLOAT64, ""}, Case{WAV_ENCODING_INT16, "--html"}),
     case_name);
 
 } // namespace

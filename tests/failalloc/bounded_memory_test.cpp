@@ -7,12 +7,13 @@
 #include <string>
 #include <unistd.h>
 
+#include "support/documented_outputs.hpp"
 #include "support/run_process.hpp"
 #include "support/wav_writer.hpp"
 
 namespace {
 
-const char GENERIC[] = "not a supported 16/24/32-bit integer or 32/64-bit float PCM WAV file";
+const std::string GENERIC = GENERIC_REASON;
 
 struct Measured {
     ProcessResult run;
@@ -31,17 +32,9 @@ Measured measure(const std::string &wav) {
 
 Bytes mono_fmt() { return chunk("fmt ", fmt_body(WavSpec{8000, 1, WAV_ENCODING_INT16})); }
 
+// A chunk whose size field claims `claimed` bytes but holds `real_bytes`.
 Bytes with_size(const char *id, uint32_t claimed, size_t real_bytes) {
-    Bytes b;
-    put_tag(b, id);
-    put_u32(b, claimed);
-    b.insert(b.end(), real_bytes, 0x11);
-    return b;
-}
-
-Bytes cat(Bytes a, const Bytes &b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+    return cat({header_of(id, claimed), Bytes(real_bytes, 0x11)});
 }
 
 struct Claim {
@@ -51,17 +44,14 @@ struct Claim {
 
 TEST(BoundedMemory, ClaimsBeyondTheFileFailBeforeAnyLargeAllocation) {
     const Claim cases[] = {
-        {"data_ffffffff", riff(cat(mono_fmt(), with_size("data", 0xFFFFFFFFu, 64)))},
-        {"data_fffffffe", riff(cat(mono_fmt(), with_size("data", 0xFFFFFFFEu, 64)))},
-        {"data_one_short", riff(cat(mono_fmt(), with_size("data", 130, 128)))},
-        {"extra_huge", riff(cat(mono_fmt(), with_size("LIST", 0x7FFFFFF0u, 16)))},
-        {"extra_before_data", riff(cat(cat(mono_fmt(), with_size("junk", 0xFFFFFFF0u, 8)),
-                                       chunk("data", Bytes(64, 0))))},
+        {"data_ffffffff", riff(cat({mono_fmt(), with_size("data", 0xFFFFFFFFu, 64)}))},
+        {"data_one_short", riff(cat({mono_fmt(), with_size("data", 130, 128)}))},
+        {"extra_huge", riff(cat({mono_fmt(), with_size("LIST", 0x7FFFFFF0u, 16)}))},
+        {"extra_before_data", riff(cat({mono_fmt(), with_size("junk", 0xFFFFFFF0u, 8), chunk("data", Bytes(64, 0))}))},
     };
     for (const Claim &c : cases) {
         SCOPED_TRACE(c.name);
-        std::string path = temp_dir() + "/claim_" + c.name + ".wav";
-        ASSERT_TRUE(write_file(path, c.file));
+        const std::string path = write_temp(std::string("claim_") + c.name + ".wav", c.file);
         Measured m = measure(path);
         EXPECT_EQ(m.run.status, 1);
         EXPECT_EQ(m.run.out, "");
@@ -98,8 +88,7 @@ TEST(BoundedMemory, AllocationsDoNotGrowWithTheRecording) {
 TEST(BoundedMemory, FilesOfTwoGibibytesOrMoreAreRefused) {
     for (uint64_t size : {uint64_t{2147483648u}, uint64_t{5000000000u}}) {
         std::string path = temp_dir() + "/sparse_" + std::to_string(size) + ".wav";
-        Bytes head = riff(cat(mono_fmt(), chunk("data", Bytes(1024, 0))));
-        ASSERT_TRUE(write_file(path, head));
+        ASSERT_TRUE(write_file(path, riff(cat({mono_fmt(), chunk("data", Bytes(1024, 0))}))));
         ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(size)), 0);
         Measured m = measure(path);
         SCOPED_TRACE(size);
@@ -113,13 +102,10 @@ TEST(BoundedMemory, FilesOfTwoGibibytesOrMoreAreRefused) {
 
 TEST(BoundedMemory, AMillionTinyChunksLoad) {
     Bytes chunks = mono_fmt();
-    Bytes tiny;
-    put_tag(tiny, "tiny");
-    put_u32(tiny, 0);
+    const Bytes tiny = header_of("tiny", 0);
     chunks.reserve(chunks.size() + 8u * 1000000u + 64);
     for (int i = 0; i < 1000000; ++i) chunks.insert(chunks.end(), tiny.begin(), tiny.end());
-    chunks = cat(chunks, chunk("data", data_body(WavSpec{8000, 1, WAV_ENCODING_INT16},
-                                                 sine(8000, 8000, 1000.0, 0.5))));
+    chunks = cat({chunks, chunk("data", data_body(WavSpec{8000, 1, WAV_ENCODING_INT16}, sine(8000, 8000, 1000.0, 0.5)))});
     std::string path = temp_dir() + "/many_chunks.wav";
     ASSERT_TRUE(write_file(path, riff(chunks)));
     Measured m = measure(path);

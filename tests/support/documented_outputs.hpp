@@ -1,5 +1,9 @@
-// Documented worked examples of the stdout formats, typed out byte for byte.
+// Documented worked examples of the stdout formats and the reader's generic
+// failure reason, typed out byte for byte.
 #pragma once
+
+inline constexpr const char *GENERIC_REASON =
+    "not a supported 16/24/32-bit integer or 32/64-bit float PCM WAV file";
 
 // Two-second stereo 48000 Hz file "in.wav", ch0 = 0.5 x 1000 Hz + 0.25 x 1100 Hz,
 // ch1 silent, queried at 1 s with defaults.

@@ -40,10 +40,10 @@ std::vector<Peak> run(const std::vector<double> &s, uint32_t channels, uint32_t 
 const std::vector<double> TONE_1000 = sine(RATE, FRAMES, 1000, 0.5);
 const std::vector<double> TWO_TONES = add(TONE_1000, sine(RATE, FRAMES, 1100, 0.25));
 
-// "about" values are checked to the digits they are printed with.
+// "about" values are checked to the digits they are printed with. The two-tone
+// example's own numbers are checked through the program in query_output_test.
 const Expect P1000{999.9987, 0.00005, -6.0228, 0.00005};
 const Expect P1000_OF_TWO{999.9992, 0.00005, -6.0235, 0.00005};
-const Expect P1100_OF_TWO{1099.9956, 0.00005, -12.0503, 0.00005};
 
 void PrintTo(const PeakCase &c, std::ostream *os) { *os << c.name; }
 
@@ -69,12 +69,6 @@ INSTANTIATE_TEST_SUITE_P(
         PeakCase{"single_1000", TONE_1000, 48000, 0.0, -80.0, 5, 1, {P1000}},
         PeakCase{"half_bin", sine(RATE, FRAMES, 146.484375, 1.0), 48000, 0.0, -80.0, 5, 1,
                  {{146.4825, 0.00005, -0.0021, 0.00005}}},
-        PeakCase{"two_tones", TWO_TONES, 48000, 0.0, -80.0, 5, 2, {P1000_OF_TWO, P1100_OF_TWO}},
-        PeakCase{"two_tones_sep_99", TWO_TONES, 48000, 99.0, -80.0, 5, 2, {P1000_OF_TWO, P1100_OF_TWO}},
-        PeakCase{"two_tones_sep_100", TWO_TONES, 48000, 100.0, -80.0, 5, 1, {P1000_OF_TWO}},
-        PeakCase{"two_tones_sep_200", TWO_TONES, 48000, 200.0, -80.0, 5, 1, {P1000_OF_TWO}},
-        PeakCase{"two_tones_floor_10", TWO_TONES, 48000, 0.0, -10.0, 5, 1, {P1000_OF_TWO}},
-        PeakCase{"two_tones_top_1", TWO_TONES, 48000, 0.0, -80.0, 1, 1, {P1000_OF_TWO}},
         PeakCase{"two_tones_top_0", TWO_TONES, 48000, 0.0, -80.0, 0, 0, {}},
         // Bin 1 is never interpolated: exactly one bin, uncorrected level.
         PeakCase{"bin_one", sine(RATE, FRAMES, 1.3 * RATE / 4096.0, 0.5), 48000, 0.0, -80.0, 5, 1,
@@ -82,18 +76,6 @@ INSTANTIATE_TEST_SUITE_P(
         PeakCase{"silence", silence(FRAMES), 48000, 0.0, -80.0, 5, 0, {}},
         PeakCase{"half_window_silent", TONE_1000, 0, 0.0, -80.0, 5, -1, {{997.5, 0.05, -12.16, 0.005}}}),
     [](const auto &param_info) { return std::string(param_info.param.name); });
-
-TEST(AnalyzeChannel, PicksTheRequestedChannelOfInterleavedData) {
-    std::vector<double> s = interleave({silence(FRAMES), TWO_TONES, TONE_1000});
-    QueryWindow w = make_query_window(RATE, 48000, 4096, 0.0, -80.0);
-    EXPECT_TRUE(run(s, 3, 0, w, 5).empty());
-    std::vector<Peak> two = run(s, 3, 1, w, 5);
-    ASSERT_EQ(two.size(), 2u);
-    EXPECT_NEAR(two[1].frequency_hz, P1100_OF_TWO.freq, P1100_OF_TWO.freq_tol);
-    std::vector<Peak> one = run(s, 3, 2, w, 5);
-    ASSERT_EQ(one.size(), 1u);
-    EXPECT_NEAR(one[0].level_db, P1000.level, P1000.level_tol);
-}
 
 TEST(AnalyzeChannel, CapacityLimitsLikeMaxPeaks) {
     QueryWindow w = make_query_window(RATE, 48000, 4096, 0.0, -80.0);

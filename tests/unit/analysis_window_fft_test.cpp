@@ -36,7 +36,6 @@ TEST(QueryWindowGeometry, DocumentedValues) {
         {48000, 48000, 4096, nan, -80.0, 45952, 11.71875, 46.875, "85.333333"},
         {48000, 48000, 4096, 10.0, 12.5, 45952, 11.71875, 10.0, "85.333333"},
         {48000, 100, 4096, 0.0, -80.0, -1948, 11.71875, 46.875, "85.333333"},
-        {44100, 66150, 4096, 0.0, -80.0, 64102, 44100.0 / 4096, 4 * 44100.0 / 4096, "92.879819"},
         {44100, 0, 32768, 1e-300, -200.0, -16384, 44100.0 / 32768, 1e-300, "743.038549"},
         {8000, 2147483647u, 1024, 0.0, 0.0, 2147483135, 7.8125, 31.25, "128.000000"},
         {96000, 1, 1024, 0.0, -80.0, -511, 93.75, 375.0, "10.666667"},
@@ -183,11 +182,6 @@ TEST(SpectrumDb, SilenceReadsTheFloor) {
             ASSERT_EQ(sp.levels[k], floor_db) << k;
         }
     }
-    // Wholly outside the file: silence as well.
-    Spectrum out = spectrum(s, 2, 0, 9000, 1024);
-    for (double l : out.levels) ASSERT_EQ(l, -200.0);
-    Spectrum before = spectrum(s, 2, 0, -5000, 1024);
-    for (double l : before.levels) ASSERT_EQ(l, -200.0);
 }
 
 TEST(SpectrumDb, DocumentedBinLevels) {
@@ -212,24 +206,6 @@ TEST(SpectrumDb, DocumentedBinLevels) {
         Spectrum sp = spectrum(r.signal, 1, 0, start, 4096);
         EXPECT_NEAR(sp.levels[r.bin], r.level, r.tol + 1e-9) << r.name;
         EXPECT_DOUBLE_EQ(sp.levels[r.bin], 20.0 * std::log10(sp.mags[r.bin])) << r.name;
-    }
-}
-
-TEST(SpectrumDb, FramesOutsideTheFileReadAsSilence) {
-    std::mt19937 gen(3);
-    std::uniform_real_distribution<double> d(-1.0, 1.0);
-    const uint64_t frames = 3000;
-    std::vector<double> s(frames * 2);
-    for (auto &v : s) v = d(gen);
-    // The same channel laid out inside a larger zero-padded signal.
-    const int32_t pad = 4096;
-    std::vector<double> padded(frames + 2 * pad, 0.0);
-    for (uint64_t f = 0; f < frames; ++f) padded[f + pad] = s[f * 2 + 1];
-    for (int32_t start : {-1948, -4095, 0, 1000, 2999, 2500}) {
-        Spectrum a = spectrum(s, 2, 1, start, 4096);
-        Spectrum b = spectrum(padded, 1, 0, start + pad, 4096);
-        EXPECT_EQ(a.levels, b.levels) << start;
-        EXPECT_EQ(a.mags, b.mags) << start;
     }
 }
 

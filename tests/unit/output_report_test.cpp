@@ -77,27 +77,6 @@ TEST(TextReport, OnePeakRequestedChannelAndNegativeTime) {
               "\n");
 }
 
-TEST(JsonReport, DocumentedExampleFromItsValues) {
-    QueryReport r = base_report("in.wav", 48000, 2, 1.0, 48000);
-    add_result(r, 0, {{999.99924, -6.02354}, {1099.99564, -12.05029}});
-    add_result(r, 1, {});
-    EXPECT_EQ(json_of(r), JSON_EXAMPLE);
-}
-
-TEST(JsonReport, OverlongPathDropsOnlyThatMember) {
-    for (const auto &[path, kept] : std::vector<std::pair<std::string, bool>>{
-             {std::string(511, 'p'), true}, {std::string(255, '"') + "x", true}, {std::string(512, 'p'), false}}) {
-        QueryReport r = base_report(path.c_str(), 48000, 1, 0, 0);
-        add_result(r, 0, {});
-        std::string j = json_of(r);
-        EXPECT_EQ(j.find("\"input_file\"") != std::string::npos, kept) << path.size();
-        if (!kept) {
-            EXPECT_EQ(j.substr(0, 31), "{\n    \"sample_rate\": 48000,\n   ");
-        }
-        EXPECT_EQ(j.substr(j.size() - 8), "    ]\n}\n");
-    }
-}
-
 TEST(JsonReport, HugeNumberLineIsCutTo159Bytes) {
     QueryReport r = base_report("in.wav", 48000, 1, 0, 0);
     r.window.min_separation_hz = 1e200;
@@ -127,11 +106,6 @@ TEST(JsonReport, EightChannelsOf64PeaksFit) {
 
 TEST(CsvReport, RowsAndHeader) {
     const std::string header = "channel,rank,frequency_hz,level_db\n";
-    QueryReport none = base_report("a.wav", 48000, 2, 0, 0);
-    add_result(none, 0, {});
-    add_result(none, 1, {});
-    EXPECT_EQ(csv_of(none), header);
-
     QueryReport r = base_report("a.wav", 48000, 4, 0, 0);
     add_result(r, 0, {{440.0, -6.0}, {880.00006, -12.34564}});
     add_result(r, 2, {});
@@ -205,7 +179,6 @@ TEST(JsonBufRule, MemberLinesAndTheirLimits) {
     const Cut cuts[] = {
         {127, "    \"" + k200 + "\": 1,\n", [](JsonBuf *j, const char *k) { return json_add_int(j, k, 1, true); }},
         {159, "    \"" + k200 + "\": 1,\n", [](JsonBuf *j, const char *k) { return json_add_long(j, k, 1, true); }},
-        {159, "    \"" + k200 + "\": 1.000000,\n", [](JsonBuf *j, const char *k) { return json_add_double(j, k, 1, true); }},
         {599, "    \"" + k100 + "\": \"" + v511 + "\",\n",
          [](JsonBuf *j, const char *k) { return json_add_string(j, k, std::string(511, 'v').c_str(), true); }},
     };
@@ -222,6 +195,8 @@ TEST(JsonBufRule, MemberLinesAndTheirLimits) {
     EXPECT_EQ(fb.text(), std::string(255, 'z'));
 }
 
+// Single escapes, raw bytes and the 511-byte limit are checked on real paths in
+// hostile_files_test; these are the values made mostly of escapes.
 TEST(JsonBufRule, StringEscapingLimit) {
     struct Row {
         std::string value;
@@ -229,11 +204,6 @@ TEST(JsonBufRule, StringEscapingLimit) {
         std::string escaped;
     };
     const std::vector<Row> rows = {
-        {std::string(511, 'a'), true, std::string(511, 'a')},
-        {std::string(512, 'a'), false, ""},
-        {std::string(509, 'a') + "\"", true, std::string(509, 'a') + "\\\""},
-        {std::string(510, 'a') + "\"", false, ""},
-        {std::string(510, 'a') + "\n", false, ""},
         {std::string(255, '\t') + "a", true, [] {
              std::string s;
              for (int i = 0; i < 255; ++i) s += "\\t";
@@ -241,8 +211,6 @@ TEST(JsonBufRule, StringEscapingLimit) {
          }()},
         {std::string(255, '\r') + "ab", false, ""},
         {std::string(256, '\\'), false, ""},
-        {"q\"b\\n\nr\rt\t\x02\x1f\x7f\xff", true, "q\\\"b\\\\n\\nr\\rt\\t\x02\x1f\x7f\xff"},
-        {"caf\xc3\xa9/\xe6\x97\xa5.wav", true, "caf\xc3\xa9/\xe6\x97\xa5.wav"},
         {"", true, ""},
     };
     for (const auto &r : rows) {

