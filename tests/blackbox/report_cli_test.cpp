@@ -11,11 +11,6 @@
 
 namespace {
 
-bool exists(const std::string &path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
-}
-
 std::string stereo_tone_file(const std::string &name) {
     WavSpec layout{44100, 2, WAV_ENCODING_INT16};
     std::string path = temp_dir() + "/" + name;
@@ -63,7 +58,7 @@ TEST(ReportCli, UnwritablePathsFailWithoutTouchingAnything) {
         EXPECT_EQ(r.out, "") << html;
         EXPECT_EQ(r.err, "error: failed to write '" + html + "'\n");
     }
-    EXPECT_FALSE(exists(temp_dir() + "/no-such-folder"));
+    EXPECT_FALSE(file_exists(temp_dir() + "/no-such-folder"));
 }
 
 } // namespace

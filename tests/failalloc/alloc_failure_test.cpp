@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <string>
-#include <sys/stat.h>
 
 #include "support/documented_outputs.hpp"
 #include "support/run_process.hpp"
@@ -23,11 +22,6 @@ ProcessResult run_failing(const std::vector<std::string> &args, unsigned long fa
                                  std::string("TONESIFT_FAIL_FROM=") + (from ? "1" : "0")};
     if (!report.empty()) env.push_back("TONESIFT_ALLOC_REPORT=" + report);
     return run_process(argv, env);
-}
-
-bool exists(const std::string &path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
 }
 
 struct Case {
@@ -101,7 +95,7 @@ TEST_P(AllocationFailure, EveryFailureEndsWithItsMessageAndNothingElse) {
                 if (n % 2 == 0) {
                     EXPECT_EQ(read_file_text(html), "old");
                 } else {
-                    EXPECT_FALSE(exists(html));
+                    EXPECT_FALSE(file_exists(html));
                 }
                 std::remove(html.c_str());
             }

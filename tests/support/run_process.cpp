@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -83,9 +84,7 @@ ProcessResult run_process_in(const std::string &cwd, const std::vector<std::stri
 
 ProcessResult run_tonesift(const std::vector<std::string> &args,
                            const std::vector<std::string> &env) {
-    std::vector<std::string> argv{TONESIFT_BIN};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return run_process(argv, env);
+    return run_tonesift_in("", args, env);
 }
 
 ProcessResult run_tonesift_in(const std::string &cwd, const std::vector<std::string> &args,
@@ -93,4 +92,9 @@ ProcessResult run_tonesift_in(const std::string &cwd, const std::vector<std::str
     std::vector<std::string> argv{TONESIFT_BIN};
     argv.insert(argv.end(), args.begin(), args.end());
     return run_process_in(cwd, argv, env);
+}
+
+bool file_exists(const std::string &path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
 }

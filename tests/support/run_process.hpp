@@ -29,3 +29,4 @@ ProcessResult run_tonesift_in(const std::string &cwd, const std::vector<std::str
                               const std::vector<std::string> &env = {});
 
 std::string read_file_text(const std::string &path);
+bool file_exists(const std::string &path);

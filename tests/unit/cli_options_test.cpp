@@ -1,12 +1,10 @@
-// Option value conversions and the usage text.
+// Option value conversions; the usage text is checked on the binary.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 #include "cli/cli.hpp"
-#include "support/usage_text.hpp"
 
 namespace {
 
@@ -41,20 +39,6 @@ TEST(ParseNumberOption, AtofRules) {
     for (const auto &[text, want] : rows) EXPECT_EQ(parse_number_option(text), want) << '"' << text << '"';
     EXPECT_TRUE(std::isinf(parse_number_option("inf")));
     EXPECT_TRUE(std::isnan(parse_number_option("nan")));
-}
-
-TEST(Usage, TextByteForByte) {
-    FILE *f = std::tmpfile();
-    ASSERT_NE(f, nullptr);
-    print_usage(f);
-    std::rewind(f);
-    std::string got;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) got.append(buf, n);
-    std::fclose(f);
-    EXPECT_EQ(got, USAGE_TEXT);
-    EXPECT_STREQ(TONESIFT_VERSION, "0.7.1-beta");
 }
 
 } // namespace
