@@ -58,6 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
     Malformed, WavRejects,
     ::testing::Values(
         FailCase{"empty", {}},
+        FailCase{"short_header", cat({text("RIFF"), raw({4, 0, 0, 0}), text("WAV")})},
         FailCase{"not_riff", cat({text("RIFX"), raw({4, 0, 0, 0}), text("WAVE"), FMT_M16, DATA_2})},
         FailCase{"not_wave", cat({text("RIFF"), raw({4, 0, 0, 0}), text("AVI "), FMT_M16, DATA_2})},
         FailCase{"no_fmt", riff(DATA_2)},
@@ -68,9 +69,12 @@ INSTANTIATE_TEST_SUITE_P(
         FailCase{"ext_subformat_2", riff(cat({chunk("fmt ", fmt_fields(0xFFFE, 1, 8000, 16, 40, 2)), DATA_2}))},
         FailCase{"tag_0x0103", riff(cat({fmt16(0x0103, 1, 8000, 16), DATA_2}))},
         FailCase{"int8", riff(cat({fmt16(1, 1, 8000, 8), DATA_2}))},
+        FailCase{"int12", riff(cat({fmt16(1, 1, 8000, 12), DATA_2}))},
         FailCase{"int20", riff(cat({fmt16(1, 1, 8000, 20), chunk("data", Bytes(6, 0))}))},
         FailCase{"int64", riff(cat({fmt16(1, 1, 8000, 64), chunk("data", Bytes(8, 0))}))},
         FailCase{"float16", riff(cat({fmt16(3, 1, 8000, 16), DATA_2}))},
+        FailCase{"float24", riff(cat({fmt16(3, 1, 8000, 24), chunk("data", Bytes(6, 0))}))},
+        FailCase{"float128", riff(cat({fmt16(3, 1, 8000, 128), chunk("data", Bytes(16, 0))}))},
         FailCase{"ext_float16", riff(cat({chunk("fmt ", fmt_fields(0xFFFE, 1, 8000, 16, 40, 3)), DATA_2}))},
         FailCase{"channels_0", riff(cat({fmt16(1, 0, 8000, 16), DATA_2}))},
         FailCase{"rate_0", riff(cat({fmt16(1, 1, 0, 16), DATA_2}))},
@@ -252,6 +256,30 @@ TEST(WavConvert, EveryEncodingExactly) {
         default: got = wav_sample_float64(c.bytes.data()); break;
         }
         EXPECT_EQ(got, c.expected) << "encoding " << c.encoding << " byte0 " << int(c.bytes[0]);
+    }
+    // Round trip of the same bytes through a file of each encoding, stereo.
+    for (uint32_t enc : {16u, 24u, 32u, 288u, 320u}) {
+        Bytes data;
+        std::vector<double> expected;
+        for (const auto &c : cases)
+            if (c.encoding == enc) {
+                data.insert(data.end(), c.bytes.begin(), c.bytes.end());
+                expected.push_back(c.expected);
+            }
+        if (expected.size() % 2) {
+            Bytes first(data.begin(), data.begin() + static_cast<long>(data.size() / expected.size()));
+            data.insert(data.end(), first.begin(), first.end());
+            expected.push_back(expected[0]);
+        }
+        WavSpec s{44100, 2, enc};
+        std::string path = write_temp("conv_" + std::to_string(enc) + ".wav",
+                                      riff(cat({chunk("fmt ", fmt_body(s)), chunk("data", data)})));
+        WavData w;
+        ASSERT_TRUE(wav_load(path.c_str(), &w)) << enc;
+        EXPECT_EQ(w.encoding, enc);
+        EXPECT_EQ(w.frames, expected.size() / 2);
+        EXPECT_EQ(read_all_samples(w), expected) << enc;
+        wav_free(&w);
     }
 }
 
