@@ -24,6 +24,7 @@ void heap_free(void *block);
 // had; `*block` and `*capacity` are then as they were.
 bool heap_reserve_bytes(void **block, uint64_t *capacity, uint64_t required);
 template <typename T> bool heap_reserve(T **block, uint64_t *capacity, uint64_t required) {
+    if (*capacity >= required) return true; // the common case stays inline
     void *p = *block;
     if (!heap_reserve_bytes(&p, capacity, required)) return false;
     *block = static_cast<T *>(p);
