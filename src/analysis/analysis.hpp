@@ -38,7 +38,20 @@ struct Peak {
 struct ChannelResult {
     uint32_t channel;
     Peak top_peaks[MAX_TOP_PEAKS]; // strongest first
-    uint64_t peak_count;
+    uint64_t peak_count;           // at most MAX_TOP_PEAKS: analyze_channel never writes more
+};
+
+constexpr size_t MAX_CHANNEL_RESULTS = 8;
+
+// The fixed-size result of one run, read by every writer; owns no heap memory.
+struct QueryReport {
+    const char *input_file;      // borrowed from the argument vector
+    uint32_t sample_rate;
+    uint32_t channels;           // the file's count, whatever was analysed
+    double query_time_s;
+    QueryWindow window;
+    ChannelResult results[MAX_CHANNEL_RESULTS]; // ascending channel order
+    uint64_t result_count;       // at most MAX_CHANNEL_RESULTS: the driver stops there
 };
 
 // A complex value of the FFT buffer: real part first.

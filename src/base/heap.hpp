@@ -56,13 +56,6 @@ template <typename T> struct HeapArray {
         count = n;
         return true;
     }
-    // Hands the block to the caller, who frees it with heap_free.
-    T *release() {
-        T *p = data;
-        data = nullptr;
-        count = 0;
-        return p;
-    }
     void reset() {
         heap_free(data);
         data = nullptr;

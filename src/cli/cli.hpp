@@ -9,6 +9,31 @@
 
 #define TONESIFT_VERSION "0.7.1-beta"
 
+// The parsed command line. Texts are borrowed from the argument vector.
+struct Options {
+    const char *input = nullptr;
+    const char *at_text = nullptr;        // converted only once the rate is known
+    const char *at_sample_text = nullptr;
+    int32_t window_samples = 4096;
+    int32_t top = 5;
+    double min_separation_hz = 0.0;       // not above 0: four bins
+    double noise_floor_db = -80.0;
+    int32_t channel = -1;                 // negative: every channel
+    bool json = false;
+    bool csv = false;
+    const char *html = nullptr;
+};
+
+enum class Scan { proceed, done_ok, failed };
+
+// Fills `o` from the arguments. `--help` and a leading `--version` print
+// their text and give done_ok; an unknown argument prints its message and
+// the usage text and gives failed.
+Scan scan_arguments(int argc, char **argv, Options *o);
+// The checks that need no audio, in their fixed order; the first failure
+// prints its message and gives false.
+bool validate_options(const Options &o);
+
 // Writes the usage text to `stream`.
 void print_usage(FILE *stream);
 

@@ -1,6 +1,7 @@
-#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
+#include "analysis/analysis.hpp"
 #include "cli/cli.hpp"
 
 int32_t parse_int_option(const char *text) {
@@ -12,3 +13,88 @@ int32_t parse_int_option(const char *text) {
 }
 
 double parse_number_option(const char *text) { return std::strtod(text, nullptr); }
+
+static bool is(const char *arg, const char *name) { return std::strcmp(arg, name) == 0; }
+
+// The command-line errors are followed by the usage text.
+static void usage_error(const char *message) {
+    std::fputs(message, stderr);
+    print_usage(stderr);
+}
+
+// Stores the value of a value-taking option; false when `name` is not one.
+static bool take_value(Options *o, const char *name, const char *value) {
+    if (is(name, "--input")) o->input = value;
+    else if (is(name, "--at")) o->at_text = value;
+    else if (is(name, "--at-sample")) o->at_sample_text = value;
+    else if (is(name, "--window-samples")) o->window_samples = parse_int_option(value);
+    else if (is(name, "--top")) o->top = parse_int_option(value);
+    else if (is(name, "--min-separation-hz")) o->min_separation_hz = parse_number_option(value);
+    else if (is(name, "--noise-floor-db")) o->noise_floor_db = parse_number_option(value);
+    else if (is(name, "--channel")) o->channel = parse_int_option(value);
+    else if (is(name, "--html")) o->html = value;
+    else return false;
+    return true;
+}
+
+// With no arguments at all the scan finds nothing and validation reports the
+// missing --input.
+Scan scan_arguments(int argc, char **argv, Options *o) {
+    if (argc > 1 && is(argv[1], "--version")) {
+        std::printf("tonesift v%s\n", TONESIFT_VERSION);
+        return Scan::done_ok;
+    }
+    for (int i = 1; i < argc;) {
+        const char *arg = argv[i];
+        // An option whose value is missing is not an option at all.
+        if (i + 1 < argc && take_value(o, arg, argv[i + 1])) {
+            i += 2;
+        } else if (is(arg, "--json")) {
+            o->json = true;
+            ++i;
+        } else if (is(arg, "--csv")) {
+            o->csv = true;
+            ++i;
+        } else if (is(arg, "--help") || is(arg, "-h")) {
+            print_usage(stdout);
+            return Scan::done_ok;
+        } else {
+            std::fprintf(stderr, "error: unrecognized argument '%s'\n\n", arg);
+            print_usage(stderr);
+            return Scan::failed;
+        }
+    }
+    return Scan::proceed;
+}
+
+static bool valid_window(int32_t n) {
+    return n == 1024 || n == 2048 || n == 4096 || n == 8192 || n == 16384 || n == 32768;
+}
+
+bool validate_options(const Options &o) {
+    if (!o.input) {
+        usage_error("error: --input is required\n\n");
+        return false;
+    }
+    if ((o.at_text != nullptr) == (o.at_sample_text != nullptr)) {
+        usage_error("error: exactly one of --at or --at-sample is required\n\n");
+        return false;
+    }
+    if (!valid_window(o.window_samples)) {
+        std::fprintf(stderr,
+                     "error: --window-samples must be one of 1024, 2048, 4096, 8192, 16384, "
+                     "32768 (got %ld)\n",
+                     static_cast<long>(o.window_samples));
+        return false;
+    }
+    if (o.top < 1 || o.top > static_cast<int32_t>(MAX_TOP_PEAKS)) {
+        std::fprintf(stderr, "error: --top must be between 1 and %d (got %ld)\n",
+                     static_cast<int>(MAX_TOP_PEAKS), static_cast<long>(o.top));
+        return false;
+    }
+    if (o.json && o.csv) {
+        std::fprintf(stderr, "error: --json and --csv are mutually exclusive\n");
+        return false;
+    }
+    return true;
+}

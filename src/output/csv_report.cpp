@@ -4,9 +4,9 @@
 
 void print_csv_report(const QueryReport &report) {
     std::printf("channel,rank,frequency_hz,level_db\n");
-    for (uint64_t r = 0; r < report.result_count && r < MAX_CHANNEL_RESULTS; ++r) {
+    for (uint64_t r = 0; r < report.result_count; ++r) {
         const ChannelResult &res = report.results[r];
-        for (uint64_t k = 0; k < res.peak_count && k < MAX_TOP_PEAKS; ++k)
+        for (uint64_t k = 0; k < res.peak_count; ++k)
             std::printf("%u,%zu,%.4f,%.4f\n", res.channel, static_cast<size_t>(k + 1),
                         res.top_peaks[k].frequency_hz, res.top_peaks[k].level_db);
     }

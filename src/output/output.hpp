@@ -12,23 +12,6 @@
 
 #include "analysis/analysis.hpp"
 
-constexpr size_t MAX_CHANNEL_RESULTS = 8;
-
-// The fixed-size result of one run; owns no heap memory.
-struct QueryReport {
-    const char *input_file;      // borrowed from the argument vector
-    uint32_t sample_rate;
-    uint32_t channels;           // the file's count, whatever was analysed
-    double query_time_s;
-    QueryWindow window;
-    ChannelResult results[MAX_CHANNEL_RESULTS]; // ascending channel order
-    uint64_t result_count;
-};
-
-// Writes `value` with a comma between groups of three digits (66150 -> 66,150),
-// NUL-terminated and cut to fit `size` (size >= 1).
-void group_thousands(uint64_t value, char *out, size_t size);
-
 void print_text_report(const QueryReport &report);
 void print_json_report(const QueryReport &report);
 void print_csv_report(const QueryReport &report);

@@ -1,21 +1,7 @@
-#include <cinttypes>
 #include <cstdio>
 
+#include "base/group_thousands.hpp"
 #include "output/output.hpp"
-
-void group_thousands(uint64_t value, char *out, size_t size) {
-    if (size == 0) return;
-    char digits[24];
-    int n = std::snprintf(digits, sizeof digits, "%" PRIu64, value);
-    size_t len = n > 0 ? static_cast<size_t>(n) : 0;
-    size_t w = 0;
-    for (size_t i = 0; i < len && w + 1 < size; ++i) {
-        out[w++] = digits[i];
-        size_t right = len - 1 - i;
-        if (right > 0 && right % 3 == 0 && w + 1 < size) out[w++] = ',';
-    }
-    out[w] = '\0';
-}
 
 void print_text_report(const QueryReport &report) {
     const QueryWindow &w = report.window;
@@ -26,7 +12,7 @@ void print_text_report(const QueryReport &report) {
                 report.sample_rate);
     std::printf("window         %zu samples (%.1fms, resolution %.1fHz/bin)\n\n",
                 static_cast<size_t>(w.window_samples), w.window_duration_ms, w.resolution_hz);
-    for (uint64_t r = 0; r < report.result_count && r < MAX_CHANNEL_RESULTS; ++r) {
+    for (uint64_t r = 0; r < report.result_count; ++r) {
         const ChannelResult &res = report.results[r];
         std::printf("channel %u:\n", res.channel);
         if (res.peak_count == 0) {
@@ -37,7 +23,7 @@ void print_text_report(const QueryReport &report) {
                     res.top_peaks[0].level_db);
         std::printf("  top %zu peak%s:\n", static_cast<size_t>(res.peak_count),
                     res.peak_count == 1 ? "" : "s");
-        for (uint64_t k = 0; k < res.peak_count && k < MAX_TOP_PEAKS; ++k)
+        for (uint64_t k = 0; k < res.peak_count; ++k)
             std::printf("    %zu.  %.1f Hz    %.1f dB\n", static_cast<size_t>(k + 1),
                         res.top_peaks[k].frequency_hz, res.top_peaks[k].level_db);
         std::printf("\n");

@@ -184,6 +184,42 @@ bool write_peak_markers(StrBuf *out, const double *freqs, const double *levels,
     return true;
 }
 
+// A dashed horizontal line across the plot at `level_db`, labelled at its left.
+bool write_gate_line(StrBuf *out, double level_db, const char *label) {
+    const double y = chart_db_to_y(level_db);
+    return strbuf_appendf(out,
+                          "<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"var(%s)\" "
+                          "stroke-width=\"1\" stroke-dasharray=\"%s\"/>\n<text x=\"%.2f\" y=\"%.2f\" "
+                          "font-size=\"10\" fill=\"var(%s)\" text-anchor=\"%s\">%s</text>\n",
+                          CHART_LEFT, y, CHART_RIGHT, y, "--gate", "4,3", CHART_LEFT + 6.0, y - 3.0,
+                          "--gate", "start", label);
+}
+
+// The spectrum trace: one point per bin from 20 Hz up.
+bool write_trace_polyline(StrBuf *out, const double *levels, uint64_t bins, double bin_hz,
+                          double nyquist_hz, const char *colour_var) {
+    if (!strbuf_appendf(out, "<polyline fill=\"none\" stroke=\"var(%s)\" stroke-width=\"1.5\" points=\"",
+                        colour_var))
+        return false;
+    for (uint64_t k = 0; k < bins; ++k) {
+        const double f = static_cast<double>(k) * bin_hz;
+        if (f < FREQ_MIN_HZ) continue;
+        // One "%.2f,%.2f " pair per bin.
+        if (!strbuf_append_fixed(out, chart_freq_to_x(f, nyquist_hz), 2) || !strbuf_append_char(out, ',') ||
+            !strbuf_append_fixed(out, chart_db_to_y(levels[k]), 2) || !strbuf_append_char(out, ' '))
+            return false;
+    }
+    return strbuf_append(out, "\"/>\n");
+}
+
+// "key":[v0,v1,...] with two decimals each.
+bool write_number_array(StrBuf *out, const char *key, const double *values, uint64_t count) {
+    if (!strbuf_appendf(out, "\"%s\":[", key)) return false;
+    for (uint64_t i = 0; i < count; ++i)
+        if ((i > 0 && !strbuf_append_char(out, ',')) || !strbuf_append_fixed(out, values[i], 2)) return false;
+    return strbuf_append(out, "]");
+}
+
 bool write_data_island(StrBuf *out, const char *id_suffix, double bin_hz, double nyquist,
                        double noise_floor_db, const char *gate_label, const double *levels,
                        uint64_t bins, const double *freqs, const double *peak_levels,
@@ -239,45 +275,14 @@ void sort_indices_ascending(const double *keys, uint64_t count, uint64_t *out) {
     }
 }
 
-bool write_gate_line(StrBuf *out, double level_db, const char *label) {
-    const double y = chart_db_to_y(level_db);
-    return strbuf_appendf(out,
-                          "<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"var(%s)\" "
-                          "stroke-width=\"1\" stroke-dasharray=\"%s\"/>\n<text x=\"%.2f\" y=\"%.2f\" "
-                          "font-size=\"10\" fill=\"var(%s)\" text-anchor=\"%s\">%s</text>\n",
-                          CHART_LEFT, y, CHART_RIGHT, y, "--gate", "4,3", CHART_LEFT + 6.0, y - 3.0,
-                          "--gate", "start", label);
-}
-
-bool write_trace_polyline(StrBuf *out, const double *levels, uint64_t bins, double bin_hz,
-                          double nyquist_hz, const char *colour_var) {
-    if (!strbuf_appendf(out, "<polyline fill=\"none\" stroke=\"var(%s)\" stroke-width=\"1.5\" points=\"",
-                        colour_var))
-        return false;
-    for (uint64_t k = 0; k < bins; ++k) {
-        const double f = static_cast<double>(k) * bin_hz;
-        if (f < FREQ_MIN_HZ) continue;
-        // One "%.2f,%.2f " pair per bin.
-        if (!strbuf_append_fixed(out, chart_freq_to_x(f, nyquist_hz), 2) || !strbuf_append_char(out, ',') ||
-            !strbuf_append_fixed(out, chart_db_to_y(levels[k]), 2) || !strbuf_append_char(out, ' '))
-            return false;
-    }
-    return strbuf_append(out, "\"/>\n");
-}
-
-bool write_number_array(StrBuf *out, const char *key, const double *values, uint64_t count) {
-    if (!strbuf_appendf(out, "\"%s\":[", key)) return false;
-    for (uint64_t i = 0; i < count; ++i)
-        if ((i > 0 && !strbuf_append_char(out, ',')) || !strbuf_append_fixed(out, values[i], 2)) return false;
-    return strbuf_append(out, "]");
-}
-
 bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_samples,
                           double noise_floor_db, int32_t window_start, const char *id_suffix,
                           uint32_t channel, const double *peak_freqs, const double *peak_levels,
                           uint64_t peak_count) {
     // The chart's window always lies wholly inside the file: near either end
     // it is shifted inward instead of reading silence.
+    // Files of 2 GiB or more are refused at load, so the frame count is
+    // below 2^30 and fits.
     const int32_t frames = static_cast<int32_t>(audio.frames);
     const int64_t usable = frames > 0 ? frames : 0;
     const int64_t n = static_cast<int32_t>(window_samples);
@@ -298,7 +303,7 @@ bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_sam
     char gate_label[40];
     std::snprintf(gate_label, sizeof gate_label, "noise floor %.0fdB", noise_floor_db);
 
-    const uint64_t count = peak_count < MAX_TOP_PEAKS ? peak_count : MAX_TOP_PEAKS;
+    const uint64_t count = peak_count;
     uint64_t order[MAX_TOP_PEAKS];
     if (count > 0) sort_indices_ascending(peak_freqs, count, order);
 

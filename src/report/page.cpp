@@ -1,8 +1,33 @@
 #include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <sys/stat.h>
 
+#include "base/group_thousands.hpp"
 #include "report/report.hpp"
 
 namespace {
+
+// Last path component ('/' or '\\') without its last extension, cut to
+// size - 1 bytes. A leading dot is not an extension.
+void path_stem(const char *path, char *out, size_t size) {
+    const char *component = path;
+    for (const char *p = path; *p != '\0'; ++p)
+        if (*p == '/' || *p == '\\') component = p + 1;
+    size_t stem_length = std::strlen(component);
+    const char *dot = std::strrchr(component, '.');
+    if (dot && dot != component) stem_length = static_cast<size_t>(dot - component);
+    const size_t n = stem_length < size - 1 ? stem_length : size - 1;
+    std::memcpy(out, component, n);
+    out[n] = '\0';
+}
+
+// Now, as "YYYY-MM-DD HH:MM:SS UTC"; 64 bytes always suffice.
+void utc_timestamp(char *out, size_t size) {
+    const std::time_t now = std::time(nullptr);
+    const std::tm *utc = std::gmtime(&now);
+    if (!utc || std::strftime(out, size, "%Y-%m-%d %H:%M:%S UTC", utc) == 0) out[0] = '\0';
+}
 
 const char *encoding_label(uint32_t encoding) {
     switch (encoding) {
@@ -15,8 +40,30 @@ const char *encoding_label(uint32_t encoding) {
     }
 }
 
-// Only two words exist; wider files fall to "Mono" as well.
-const char *channel_label(uint32_t channels) { return channels == 2 ? "Stereo" : "Mono"; }
+// One and two channels have their names; a wider file says how many it has.
+void channel_label(uint32_t channels, char *out, size_t size) {
+    if (channels == 1) std::snprintf(out, size, "Mono");
+    else if (channels == 2) std::snprintf(out, size, "Stereo");
+    else std::snprintf(out, size, "%u channels", channels);
+}
+
+// The report must never replace the recording it describes, under whatever
+// name it is reached (take.wav, ./take.wav, a hard or symbolic link): the
+// two paths are compared as files, by device and inode, with no heap and no
+// exceptions. Windows has no inode numbers in stat, so there it compares
+// nothing.
+bool same_file(const char *a, const char *b) {
+#ifdef _WIN32
+    (void)a;
+    (void)b;
+    return false;
+#else
+    struct stat sa;
+    struct stat sb;
+    return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+#endif
+}
 
 bool write_head(StrBuf *page, const char *input_file) {
     char stem[256];
@@ -47,6 +94,8 @@ bool write_signal_line(StrBuf *page, const ReportSource &source) {
     const QueryReport &report = *source.report;
     char sample_text[32];
     group_thousands(report.window.query_sample, sample_text, sizeof sample_text);
+    char channels_text[32];
+    channel_label(wav.channels, channels_text, sizeof channels_text);
     const double duration_s = static_cast<double>(wav.frames) / static_cast<double>(wav.sample_rate);
     return strbuf_append(page, "<div class=\"signal-row\">\n<div class=\"signal-id single\">\n<span "
                                "class=\"tag\">Signal</span>\n<span class=\"fname\">") &&
@@ -54,7 +103,7 @@ bool write_signal_line(StrBuf *page, const ReportSource &source) {
            strbuf_appendf(page,
                           "</span>\n</div>\n<div class=\"signal-meta\">%u Hz &middot; %s &middot; %s "
                           "&middot; %.2fs &middot; queried at %.3fs (sample %s)</div>\n</div>\n",
-                          wav.sample_rate, encoding_label(wav.encoding), channel_label(wav.channels),
+                          wav.sample_rate, encoding_label(wav.encoding), channels_text,
                           duration_s, report.query_time_s, sample_text);
 }
 
@@ -90,7 +139,7 @@ bool write_peak_table(StrBuf *page, const ChannelResult &result) {
     if (!strbuf_append(page, "<table class=\"dt dt-numbered\">\n<thead><tr><th>#</th><th>Frequency</th>"
                              "<th>Level</th></tr></thead>\n<tbody>\n"))
         return false;
-    for (uint64_t k = 0; k < result.peak_count && k < MAX_TOP_PEAKS; ++k) {
+    for (uint64_t k = 0; k < result.peak_count; ++k) {
         const Peak &peak = result.top_peaks[k];
         if (!strbuf_appendf(page, "<tr><td>%zu</td><td>%.1f Hz</td><td>%.1f dB</td></tr>\n",
                             static_cast<size_t>(k + 1), peak.frequency_hz, peak.level_db))
@@ -105,7 +154,7 @@ bool write_channel_card(StrBuf *page, const ReportSource &source, const ChannelR
     char id_suffix[16];
     std::snprintf(frame_id, sizeof frame_id, "ts-spectral-frame-%u", result.channel);
     std::snprintf(id_suffix, sizeof id_suffix, "-ch%u", result.channel);
-    const uint64_t count = result.peak_count < MAX_TOP_PEAKS ? result.peak_count : MAX_TOP_PEAKS;
+    const uint64_t count = result.peak_count;
     double freqs[MAX_TOP_PEAKS];
     double levels[MAX_TOP_PEAKS];
     for (uint64_t i = 0; i < count; ++i) {
@@ -146,7 +195,7 @@ bool build_page(StrBuf *page, const ReportSource &source) {
     if (!write_head(page, source.input_file) || !write_top_bar(page, source.version) ||
         !write_signal_line(page, source) || !write_key_figures(page, report))
         return false;
-    for (uint64_t i = 0; i < report.result_count && i < MAX_CHANNEL_RESULTS; ++i)
+    for (uint64_t i = 0; i < report.result_count; ++i)
         if (!write_channel_card(page, source, report.results[i])) return false;
     return write_footer_and_scripts(page, source.version);
 }
@@ -154,6 +203,7 @@ bool build_page(StrBuf *page, const ReportSource &source) {
 } // namespace
 
 bool write_html_report(const char *path, const ReportSource &source) {
+    if (same_file(path, source.input_file)) return false;
     StrBuf page;
     strbuf_init(&page);
     // The file is opened only once the page is complete, so a failed build

@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "output/output.hpp"
+#include "analysis/analysis.hpp"
 #include "wav/wav.hpp"
 
 // What the page writer reads; all borrowed, all valid during the call.
@@ -62,12 +62,6 @@ bool strbuf_append_html(StrBuf *buf, const char *text);
 // As strbuf_append_html, plus "<wbr>" after every '/' and '\\'.
 bool strbuf_append_path_html(StrBuf *buf, const char *path);
 
-// Last path component ('/' or '\\') without its last extension, cut to
-// size - 1 bytes (size >= 1). A leading dot is not an extension.
-void path_stem(const char *path, char *out, size_t size);
-// Now, as "YYYY-MM-DD HH:MM:SS UTC"; 64 bytes always suffice.
-void utc_timestamp(char *out, size_t size);
-
 // ---- Spectral chart --------------------------------------------------------
 
 // Level (dB) to y in the chart's 1000 x 320 view box: -140 dB at the bottom
@@ -78,21 +72,14 @@ double chart_db_to_y(double db);
 double chart_freq_to_x(double freq_hz, double nyquist_hz);
 
 // One channel's chart: the SVG plus its JSON data island, or only a note
-// when the file is shorter than the window. The peak arrays may be null
-// when `peak_count` is 0. False when an append or an allocation failed.
+// when the file is shorter than the window. `peak_count` is at most
+// MAX_TOP_PEAKS; the peak arrays may be null when it is 0. False when an
+// append or an allocation failed.
 bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_samples,
                           double noise_floor_db, int32_t window_start, const char *id_suffix,
                           uint32_t channel, const double *peak_freqs, const double *peak_levels,
                           uint64_t peak_count);
 
-// A dashed horizontal line across the plot at `level_db`, labelled at its left.
-bool write_gate_line(StrBuf *out, double level_db, const char *label);
-// The spectrum trace: one point per bin from 20 Hz up; `colour_var` is a CSS
-// custom property name such as "--ref-trace".
-bool write_trace_polyline(StrBuf *out, const double *levels, uint64_t bins, double bin_hz,
-                          double nyquist_hz, const char *colour_var);
-// "key":[v0,v1,...] with two decimals each.
-bool write_number_array(StrBuf *out, const char *key, const double *values, uint64_t count);
 // Stable ascending order of `keys` as indices into `out` (count entries).
 void sort_indices_ascending(const double *keys, uint64_t count, uint64_t *out);
 

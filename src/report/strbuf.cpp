@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #include "base/heap.hpp"
 #include "report/report.hpp"
@@ -125,22 +124,4 @@ bool strbuf_append_html(StrBuf *buf, const char *text) { return append_escaped(b
 
 bool strbuf_append_path_html(StrBuf *buf, const char *path) {
     return append_escaped(buf, path, true);
-}
-
-void path_stem(const char *path, char *out, size_t size) {
-    const char *component = path;
-    for (const char *p = path; *p != '\0'; ++p)
-        if (*p == '/' || *p == '\\') component = p + 1;
-    size_t stem_length = std::strlen(component);
-    const char *dot = std::strrchr(component, '.');
-    if (dot && dot != component) stem_length = static_cast<size_t>(dot - component);
-    const size_t n = stem_length < size - 1 ? stem_length : size - 1;
-    std::memcpy(out, component, n);
-    out[n] = '\0';
-}
-
-void utc_timestamp(char *out, size_t size) {
-    const std::time_t now = std::time(nullptr);
-    const std::tm *utc = std::gmtime(&now);
-    if (!utc || std::strftime(out, size, "%Y-%m-%d %H:%M:%S UTC", utc) == 0) out[0] = '\0';
 }

@@ -33,9 +33,6 @@ struct WavData {
     uint32_t encoding;
     bool extensible;
     uint32_t channel_mask;
-    const double *samples;       // optional in-memory audio (frames * channels,
-                                 // interleaved, borrowed); when set, frames are
-                                 // read from it instead of the file
     uint64_t frames;
     unsigned char *extra_chunks; // every other chunk: 8-byte header, body, pad byte
     uint64_t extra_chunks_len;

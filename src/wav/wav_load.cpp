@@ -144,7 +144,11 @@ static bool load_stream(FILE *f, WavData *out) {
         } else if (std::memcmp(hdr, "fmt ", 4) == 0) {
             if (!read_format(f, size, &fmt)) return false;
         } else {
-            // Padded in 32-bit arithmetic, as the size field itself is.
+            // Two padding rules on purpose: an unknown chunk is copied with
+            // its pad byte, so that byte must be in the file (padded in 32-bit
+            // arithmetic, as the size field itself is); "fmt " and "data" are
+            // passed by a seek, which may land past the end, so an odd data
+            // chunk that ends the file without its pad byte still loads.
             uint32_t padded = (size + 1u) & ~1u;
             if (padded > static_cast<uint64_t>(file_size - body_pos)) return false; // runs past the end
             if (!extra.reserve_more(8u + static_cast<uint64_t>(padded))) return false;

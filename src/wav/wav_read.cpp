@@ -51,10 +51,6 @@ bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint6
     double *dst = out + (lo - start);
     const uint64_t first = static_cast<uint64_t>(lo);
     const uint64_t n = static_cast<uint64_t>(hi - lo);
-    if (wav->samples) {
-        for (uint64_t i = 0; i < n; ++i) dst[i] = wav->samples[(first + i) * wav->channels + channel];
-        return true;
-    }
     const WavStream r = read_from_file(wav, channel, first, n, dst);
     if (r == WavStream::failed) wav->read_failed = true;
     return r == WavStream::ok;

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "support/run_process.hpp"
@@ -59,6 +60,25 @@ TEST(ReportCli, UnwritablePathsFailWithoutTouchingAnything) {
         EXPECT_EQ(r.err, "error: failed to write '" + html + "'\n");
     }
     EXPECT_FALSE(file_exists(temp_dir() + "/no-such-folder"));
+}
+
+// The report never replaces the recording, whichever name reaches it.
+TEST(ReportCli, TheInputFileIsNeverOverwritten) {
+    const std::string dir = temp_dir();
+    const std::string in = stereo_tone_file("take.wav");
+    const std::string original = read_file_text(in);
+    ASSERT_EQ(link(in.c_str(), (dir + "/hard.wav").c_str()), 0);
+    ASSERT_EQ(symlink("take.wav", (dir + "/soft.wav").c_str()), 0);
+    for (const char *html : {"take.wav", "./take.wav", "hard.wav", "soft.wav"}) {
+        const ProcessResult r = run_tonesift_in(dir, {"--input", "take.wav", "--at", "1.5", "--html", html});
+        EXPECT_EQ(r.status, 1) << html;
+        EXPECT_EQ(r.out, "") << html;
+        EXPECT_EQ(r.err, std::string("error: failed to write '") + html + "'\n");
+    }
+    EXPECT_EQ(read_file_text(in), original);
+    // Another file of the same content is not the same file.
+    ASSERT_TRUE(write_file(dir + "/copy.html", Bytes(original.begin(), original.end())));
+    EXPECT_EQ(run_tonesift_in(dir, {"--input", "take.wav", "--at", "1.5", "--html", "copy.html"}).status, 0);
 }
 
 } // namespace

@@ -129,15 +129,17 @@ std::vector<double> interleave(const std::vector<std::vector<double>> &channels)
     return r;
 }
 
-WavData memory_wav(const std::vector<double> &interleaved, uint32_t channels,
-                   uint32_t sample_rate) {
-    WavData w{};
-    w.sample_rate = sample_rate;
-    w.channels = channels;
-    w.encoding = WAV_ENCODING_FLOAT64;
-    w.samples = interleaved.data();
-    w.frames = interleaved.size() / channels;
-    return w;
+MemoryWav::MemoryWav(const std::vector<double> &interleaved, uint32_t channels,
+                     uint32_t sample_rate, uint32_t encoding)
+    : bytes(make_wav(WavSpec{sample_rate, static_cast<uint16_t>(channels), encoding},
+                     interleaved)) {
+    stream = fmemopen(bytes.data(), bytes.size(), "rb");
+    if (!stream || !wav_load_stream(stream, &wav)) std::abort();
+}
+
+MemoryWav::~MemoryWav() {
+    wav_free(&wav);
+    std::fclose(stream);
 }
 
 std::vector<double> read_all_samples(const WavData &wav) {

@@ -52,9 +52,19 @@ std::vector<double> silence(uint64_t frames);
 std::vector<double> add(const std::vector<double> &a, const std::vector<double> &b);
 std::vector<double> interleave(const std::vector<std::vector<double>> &channels);
 
-// A WavData over audio held in memory (borrowed: keep `interleaved` alive).
-WavData memory_wav(const std::vector<double> &interleaved, uint32_t channels,
-                   uint32_t sample_rate = 48000);
+// Audio held in memory as a WAV file (64-bit float unless told), loaded
+// through the stream loader; usable wherever a const WavData & is taken.
+struct MemoryWav {
+    Bytes bytes;
+    FILE *stream = nullptr;
+    WavData wav{};
+    MemoryWav(const std::vector<double> &interleaved, uint32_t channels,
+              uint32_t sample_rate = 48000, uint32_t encoding = WAV_ENCODING_FLOAT64);
+    MemoryWav(const MemoryWav &) = delete;
+    MemoryWav &operator=(const MemoryWav &) = delete;
+    ~MemoryWav();
+    operator const WavData &() const { return wav; }
+};
 // Every sample of a loaded file, interleaved, read back through the reader.
 std::vector<double> read_all_samples(const WavData &wav);
 

@@ -31,7 +31,7 @@ struct PeakCase {
 std::vector<Peak> run(const std::vector<double> &s, uint32_t channels, uint32_t channel, const QueryWindow &w,
                       uint64_t max_peaks, uint64_t capacity = MAX_TOP_PEAKS) {
     std::vector<Peak> out(MAX_TOP_PEAKS, Peak{-1.0, -1.0});
-    int64_t n = analyze_channel(memory_wav(s, channels), channel, w, max_peaks, out.data(), capacity);
+    int64_t n = analyze_channel(MemoryWav(s, channels), channel, w, max_peaks, out.data(), capacity);
     EXPECT_GE(n, 0);
     out.resize(static_cast<size_t>(std::max<int64_t>(n, 0)));
     return out;
@@ -80,10 +80,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(AnalyzeChannel, CapacityLimitsLikeMaxPeaks) {
     QueryWindow w = make_query_window(RATE, 48000, 4096, 0.0, -80.0);
     std::vector<Peak> out(3, Peak{-1.0, -1.0});
-    EXPECT_EQ(analyze_channel(memory_wav(TWO_TONES, 1), 0, w, 5, out.data(), 1), 1);
+    EXPECT_EQ(analyze_channel(MemoryWav(TWO_TONES, 1), 0, w, 5, out.data(), 1), 1);
     EXPECT_NEAR(out[0].frequency_hz, P1000_OF_TWO.freq, P1000_OF_TWO.freq_tol);
     EXPECT_EQ(out[1].frequency_hz, -1.0);
-    EXPECT_EQ(analyze_channel(memory_wav(TWO_TONES, 1), 0, w, 5, out.data(), 0), 0);
+    EXPECT_EQ(analyze_channel(MemoryWav(TWO_TONES, 1), 0, w, 5, out.data(), 0), 0);
 }
 
 TEST(AnalyzeChannel, SeparationAndFloorBoundaries) {

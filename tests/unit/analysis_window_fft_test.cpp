@@ -169,7 +169,7 @@ struct Spectrum {
 Spectrum spectrum(const std::vector<double> &s, uint32_t channels, uint32_t channel, int32_t start, uint64_t n,
                   double floor_db = ANALYSIS_FLOOR_DB) {
     Spectrum r{std::vector<double>(n / 2, 123.0), std::vector<double>(n / 2, 123.0)};
-    EXPECT_TRUE(spectrum_db(memory_wav(s, channels), channel, start, n, floor_db, r.levels.data(), r.mags.data()));
+    EXPECT_TRUE(spectrum_db(MemoryWav(s, channels), channel, start, n, floor_db, r.levels.data(), r.mags.data()));
     return r;
 }
 
@@ -227,7 +227,7 @@ TEST(SpectrumDb, MatchesWindowedDirectDft) {
     Spectrum sp = spectrum(s, 3, 2, 10, n);
     std::vector<double> no_mag(n / 2);
     const std::vector<double> first_100(s.begin(), s.begin() + 300);
-    ASSERT_TRUE(spectrum_db(memory_wav(first_100, 3), 2, 10, n, -200.0, no_mag.data(), nullptr));
+    ASSERT_TRUE(spectrum_db(MemoryWav(first_100, 3), 2, 10, n, -200.0, no_mag.data(), nullptr));
     EXPECT_EQ(no_mag, sp.levels);
     for (size_t k = 0; k < n / 2; ++k) {
         double m = static_cast<double>(std::abs(ref[k]) * 4.0L / n);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/group_thousands.hpp"
 #include "output/output.hpp"
 #include "support/capture_stdout.hpp"
 #include "support/documented_outputs.hpp"

@@ -30,10 +30,9 @@ std::string fmt(const char *format, double a, double b) {
 }
 
 struct Audio {
-    std::vector<double> samples;
-    WavData wav;
-    Audio(uint32_t rate, uint32_t channels, std::vector<double> interleaved)
-        : samples(std::move(interleaved)), wav(memory_wav(samples, channels, rate)) {}
+    MemoryWav wav;
+    Audio(uint32_t rate, uint32_t channels, const std::vector<double> &interleaved)
+        : wav(interleaved, channels, rate) {}
 };
 
 // Chunks of the chart text between two markers.

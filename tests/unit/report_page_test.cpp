@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cctype>
+#include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -15,14 +17,12 @@
 namespace {
 
 struct Fixture {
-    std::vector<double> samples;
-    WavData wav{};
+    MemoryWav audio;
     QueryReport report{};
     std::string input = "recordings/take.1.wav";
 
     Fixture(uint32_t rate, uint32_t channels, uint32_t encoding, uint64_t frames)
-        : samples(frames * channels, 0.0), wav(memory_wav(samples, channels, rate)) {
-        wav.encoding = encoding;
+        : audio(std::vector<double>(frames * channels, 0.0), channels, rate, encoding) {
         report.sample_rate = rate;
         report.channels = channels;
     }
@@ -44,7 +44,7 @@ struct Fixture {
     }
     ReportSource source() {
         report.input_file = input.c_str();
-        return ReportSource{input.c_str(), &wav, &report, "0.7.1-beta"};
+        return ReportSource{input.c_str(), &audio.wav, &report, "0.7.1-beta"};
     }
     // The page as written to a scratch file; empty when the writer failed.
     std::string render(const std::string &name = "page.html") {
@@ -230,8 +230,8 @@ TEST(ReportPage, SignalLineLabels) {
     };
     const Case cases[] = {
         {WAV_ENCODING_INT32, 2, 1000, "8000 Hz &middot; 32-bit &middot; Stereo &middot; 2.50s &middot; queried at 0.125s (sample 1,000)"},
-        {WAV_ENCODING_FLOAT64, 3, 19999, "8000 Hz &middot; 64-bit float &middot; Mono &middot; 2.50s &middot; queried at 0.125s (sample 19,999)"},
-        {8, 1, 123456, "8000 Hz &middot; unknown &middot; Mono &middot; 2.50s &middot; queried at 0.125s (sample 123,456)"},
+        {WAV_ENCODING_FLOAT64, 3, 19999, "8000 Hz &middot; 64-bit float &middot; 3 channels &middot; 2.50s &middot; queried at 0.125s (sample 19,999)"},
+        {WAV_ENCODING_INT24, 1, 12345, "8000 Hz &middot; 24-bit &middot; Mono &middot; 2.50s &middot; queried at 0.125s (sample 12,345)"},
     };
     for (const auto &c : cases) {
         Fixture f(8000, c.channels, c.encoding, 20000);
@@ -253,6 +253,13 @@ TEST(ReportPage, PathsAreEscapedInTitleAndSignalName) {
     const Case cases[] = {
         {"C:\\rec\\it's <b>.wav", "it&#39;s &lt;b&gt;", "C:\\<wbr>rec\\<wbr>it&#39;s &lt;b&gt;.wav"},
         {long_stem + ".wav", std::string(255, 's'), long_stem + ".wav"},
+        {"C:\\takes/2024\\take.wav", "take", "C:\\<wbr>takes/<wbr>2024\\<wbr>take.wav"},
+        {"/a.b/c", "c", "/<wbr>a.b/<wbr>c"},
+        {"x/.hidden", ".hidden", "x/<wbr>.hidden"},
+        {"archive.tar.gz", "archive.tar", "archive.tar.gz"},
+        {"dir/", "", "dir/<wbr>"},
+        {"name.", "name", "name."},
+        {".wav", ".wav", ".wav"},
     };
     for (const auto &c : cases) {
         Fixture f(8000, 1, WAV_ENCODING_INT16, 4000);
@@ -263,6 +270,32 @@ TEST(ReportPage, PathsAreEscapedInTitleAndSignalName) {
         EXPECT_NE(page.find("<title>" + c.title + " -- tonesift</title>\n"), std::string::npos) << c.input;
         EXPECT_NE(page.find("<span class=\"fname\">" + c.fname + "</span>\n"), std::string::npos) << c.input;
     }
+}
+
+TEST(ReportPage, FooterTimeIsUtcWhateverTheLocalZone) {
+    Fixture f(8000, 1, WAV_ENCODING_INT16, 4000);
+    f.query(2000, 0.25, 1024, 31.25, -80.0);
+    f.add_result(0, {});
+    const char *old_tz = std::getenv("TZ");
+    const std::string saved = old_tz ? old_tz : "";
+    setenv("TZ", "NPT-5:45", 1);
+    tzset();
+    const std::time_t before = std::time(nullptr);
+    const std::string page = f.render();
+    const std::time_t after = std::time(nullptr);
+    if (old_tz) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
+    tzset();
+
+    const std::string open = "<span>report generated ";
+    const size_t at = page.find(open);
+    ASSERT_NE(at, std::string::npos);
+    const std::string stamp = page.substr(at + open.size(), 23);
+    EXPECT_EQ(page.substr(at + open.size() + 19, 12), " UTC</span>\n");
+    std::tm parsed{};
+    ASSERT_NE(strptime(stamp.c_str(), "%Y-%m-%d %H:%M:%S", &parsed), nullptr) << stamp;
+    const std::time_t t = timegm(&parsed);
+    EXPECT_GE(t, before);
+    EXPECT_LE(t, after);
 }
 
 // The page writes the plain toolbar (see the cards above); this is the one

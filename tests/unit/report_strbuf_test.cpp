@@ -173,55 +173,6 @@ TEST(StrBuf, EscapingAppends) {
     }
 }
 
-struct StemCase {
-    const char *path;
-    size_t size;
-    const char *stem;
-};
-
-TEST(PathStem, LastComponentWithoutLastExtension) {
-    const StemCase cases[] = {
-        {"C:\\takes/2024\\take.wav", 256, "take"},
-        {"/a.b/c", 256, "c"},
-        {"x/.hidden", 256, ".hidden"},
-        {"archive.tar.gz", 256, "archive.tar"},
-        {"dir/", 256, ""},
-        {"abcdef.wav", 4, "abc"},
-        {".wav", 256, ".wav"},
-        {"noext", 256, "noext"},
-        {"name.", 256, "name"},
-        {"", 256, ""},
-        {"take.wav", 1, ""},
-    };
-    for (const auto &c : cases) {
-        char out[256];
-        std::memset(out, '#', sizeof out);
-        path_stem(c.path, out, c.size);
-        EXPECT_STREQ(out, c.stem) << c.path;
-    }
-}
-
-TEST(UtcTimestamp, IsUtcWhateverTheLocalZone) {
-    const char *old_tz = std::getenv("TZ");
-    const std::string saved = old_tz ? old_tz : "";
-    setenv("TZ", "NPT-5:45", 1);
-    tzset();
-    const std::time_t before = std::time(nullptr);
-    char out[64];
-    utc_timestamp(out, sizeof out);
-    const std::time_t after = std::time(nullptr);
-    if (old_tz) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
-    tzset();
-
-    ASSERT_EQ(std::strlen(out), 23u) << out;
-    EXPECT_STREQ(out + 19, " UTC");
-    std::tm parsed{};
-    ASSERT_NE(strptime(out, "%Y-%m-%d %H:%M:%S", &parsed), nullptr) << out;
-    const std::time_t stamp = timegm(&parsed);
-    EXPECT_GE(stamp, before);
-    EXPECT_LE(stamp, after);
-}
-
 // The fast fixed-point append must give printf's bytes for every value the
 // chart can meet, ties and signs included.
 TEST(StrBuf, FixedAppendMatchesPrintf) {

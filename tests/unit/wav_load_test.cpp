@@ -28,7 +28,7 @@ Bytes pcm16(std::initializer_list<int> v) {
 
 bool is_zeroed(const WavData &w) {
     return w.sample_rate == 0 && w.channels == 0 && w.encoding == 0 && !w.extensible &&
-           w.channel_mask == 0 && w.samples == nullptr && w.frames == 0 &&
+           w.channel_mask == 0 && w.frames == 0 &&
            w.extra_chunks == nullptr && w.extra_chunks_len == 0 && w.file == nullptr;
 }
 

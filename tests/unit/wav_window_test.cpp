@@ -80,7 +80,7 @@ TEST(WavWindow, OnDemandReadsMatchTheWholeFileDecode) {
                     }
                 }
                 // The spectrum and peaks from the file equal those from memory.
-                WavData mem = memory_wav(all, channels, 44100);
+                MemoryWav mem(all, channels, 44100);
                 QueryWindow q = make_query_window(44100, 4000, 4096, 0.0, -80.0);
                 Peak from_file[MAX_TOP_PEAKS];
                 Peak from_memory[MAX_TOP_PEAKS];
