@@ -10,9 +10,15 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${2:-21}
 cmake -S . -B "$build" >/dev/null
-cmake --build "$build" -j --target tonesift tonesift_make_signal >/dev/null
+cmake --build "$build" -j --target tonesift wavgen >/dev/null
 bin="$build/tonesift"
-make_signal="$build/tests/tonesift_make_signal"
+wavgen="$build/tests/wavgen"
+# A few sines on every channel: 440 Hz times the channel number, and 3 kHz.
+signal() { # FILE SECONDS CHANNELS ENCODING
+  local tones=() c
+  for c in $(seq 0 $(( $3 - 1 ))); do tones+=("tone=$c:$(( 440 * (c + 1) )):0.4"); done
+  "$wavgen" "$1" "$4" rate=48000 ch="$3" frames=$(( $2 * 48000 )) "${tones[@]}" "tone=*:3000:0.1"
+}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -31,17 +37,17 @@ peak_mb() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1 | awk '{ printf
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 
 printf '%-28s %10s %10s %10s  %s\n' figure "ms" "peak MB" ratio "baseline"
-for enc in 24 288; do
-  name=$([ "$enc" = 24 ] && echo "int24" || echo "float32")
+for enc in i24 f32; do
+  name=$([ "$enc" = i24 ] && echo "int24" || echo "float32")
   base=""
   for secs in 1 60 600; do
     f="$work/s${secs}.wav"
-    "$make_signal" "$f" "$secs" 48000 2 "$enc"
+    signal "$f" "$secs" 2 "$enc"
     at=$(awk -v s="$secs" 'BEGIN { printf "%.3f", s / 2 }')
     cat "$f" >/dev/null # warm the page cache for both measurements
     t=$(median_ms "$bin" --input "$f" --at "$at")
     mb=$(peak_mb "$bin" --input "$f" --at "$at")
-    if [ "$enc" = 24 ]; then
+    if [ "$enc" = i24 ]; then
       [ -n "$base" ] || base=$t
       printf '%-28s %10s %10s %10s  %s\n' "$name ${secs}s stereo 48k" "$t" "$mb" "$(ratio "$t" "$base")" "1 s file ($base ms)"
     else
@@ -53,7 +59,7 @@ for enc in 24 288; do
 done
 
 f="$work/ch8.wav"
-"$make_signal" "$f" 10 48000 8 24
+signal "$f" 10 8 i24
 plain=$(median_ms "$bin" --input "$f" --at 5 --window-samples 32768)
 html=$(median_ms "$bin" --input "$f" --at 5 --window-samples 32768 --html "$work/r.html")
 mb=$(peak_mb "$bin" --input "$f" --at 5 --window-samples 32768 --html "$work/r.html")

@@ -31,15 +31,11 @@ export async function missingBrowser() {
   return null;
 }
 
-// Why these tests are skipped, or false when they run. CI installs the
-// browser, so there a missing one is a failure, not a skip.
-export async function skipReason() {
+// The browser tests never skip: without a browser they fail, saying what
+// to install (tests/setup.sh installs both).
+export async function requireBrowser() {
   const missing = await missingBrowser();
-  if (missing && process.env.TONESIFT_REQUIRE_BROWSER === "1") {
-    throw new Error(`browser tests cannot run: ${missing}`);
-  }
-  if (missing) console.log(`# SKIP browser tests: ${missing}`);
-  return missing ?? false;
+  if (missing) throw new Error(`browser tests cannot run: ${missing}`);
 }
 
 // Opens `url` in a fresh context (its own local storage and colour scheme),

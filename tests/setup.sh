@@ -1,0 +1,46 @@
+#!/bin/sh
+# Installs what the build and the whole test suite need, and only what is
+# missing: Debian packages (one apt-get update, only when something is to be
+# installed), the de_DE.UTF-8 locale, and the browser tests' npm packages.
+# Extra package names given as arguments are installed the same way.
+# Needs root (or sudo) only when something is missing.
+set -eu
+cd "$(dirname "$0")/.."
+export DEBIAN_FRONTEND=noninteractive
+as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
+missing=""
+need() { command -v "$1" >/dev/null 2>&1 || missing="$missing $2"; }
+need cmake cmake
+need g++ g++
+need shelltest shelltestrunner
+need chromium chromium
+need node nodejs
+need npm npm
+need jq jq
+need man man-db
+need groff groff-base
+need locale-gen locales
+[ -e /usr/include/gtest/gtest.h ] || missing="$missing libgtest-dev"
+for pkg in "$@"; do
+  dpkg -s "$pkg" >/dev/null 2>&1 || missing="$missing $pkg"
+done
+if [ -n "$missing" ]; then
+  echo "== installing:$missing"
+  as_root apt-get update -qq
+  # shellcheck disable=SC2086
+  as_root apt-get install -y -qq --no-install-recommends $missing >/dev/null
+fi
+
+# A comma-decimal locale, to show that the output ignores the environment's.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf-\{0,1\}8'; then
+  echo "== generating de_DE.UTF-8"
+  as_root sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+  as_root locale-gen >/dev/null
+fi
+
+if [ ! -d tests/browser/node_modules/playwright-core ]; then
+  echo "== npm ci (tests/browser)"
+  (cd tests/browser && npm ci --no-audit --no-fund --loglevel=error)
+fi
