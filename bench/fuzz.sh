@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses with clang++-14 (ASan + UBSan) and runs each
 # for the given number of seconds on a seed corpus made by the test tree's
-# WAV writer. A crash, leak, timeout or sanitizer report fails the script.
+# fixture maker. A crash, leak, timeout or sanitizer report fails the script.
 # Usage: bench/fuzz.sh [SECONDS_PER_HARNESS] [CORPUS_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,9 +9,11 @@ secs=${1:-60}
 corpus=${2:-build-fuzz/corpus}
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DTONESIFT_FUZZ=ON -DTONESIFT_TESTS=OFF >/dev/null
 cmake --build build-fuzz -j >/dev/null
+cmake -S . -B build >/dev/null
+cmake --build build -j --target wavgen >/dev/null
 bin=build-fuzz/tests/fuzz
 mkdir -p "$corpus/seeds" "$corpus/wav" "$corpus/run" build-fuzz/artifacts
-"$bin/tonesift_make_seeds" "$corpus/seeds"
+sh tests/fuzz/make_seeds.sh "$PWD/build/tests/wavgen" "$corpus/seeds"
 for harness in wav run; do
   echo "== fuzz_$harness for ${secs}s"
   log=build-fuzz/fuzz_$harness.log

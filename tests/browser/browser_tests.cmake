@@ -11,12 +11,12 @@ add_test(NAME report_browser_tests
   COMMAND "${TONESIFT_NODE}" --test --test-concurrency=1 "${CMAKE_CURRENT_LIST_DIR}/report.test.mjs"
   WORKING_DIRECTORY "${CMAKE_CURRENT_LIST_DIR}")
 set_tests_properties(report_browser_tests PROPERTIES
-  ENVIRONMENT "TONESIFT_BIN=$<TARGET_FILE:tonesift>"
+  ENVIRONMENT "TONESIFT_BIN=$<TARGET_FILE:tonesift>;TONESIFT_WAVGEN=$<TARGET_FILE:wavgen>"
   TIMEOUT 600)
 
 add_test(NAME report_hostile_path_tests
   COMMAND "${TONESIFT_NODE}" --test --test-concurrency=1 "${CMAKE_CURRENT_LIST_DIR}/hostile.test.mjs"
   WORKING_DIRECTORY "${CMAKE_CURRENT_LIST_DIR}")
 set_tests_properties(report_hostile_path_tests PROPERTIES
-  ENVIRONMENT "TONESIFT_BIN=$<TARGET_FILE:tonesift>"
+  ENVIRONMENT "TONESIFT_BIN=$<TARGET_FILE:tonesift>;TONESIFT_WAVGEN=$<TARGET_FILE:wavgen>"
   TIMEOUT 600)

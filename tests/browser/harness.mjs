@@ -1,5 +1,5 @@
-// Shared set-up for the browser tests: the built binary, WAV files made in
-// code, report pages written by the binary, and a headless Chromium.
+// Shared set-up for the browser tests: the built binary, WAV files made by
+// the fixture maker, report pages written by the binary, and a headless Chromium.
 import { execFileSync } from "node:child_process";
 import { existsSync, mkdtempSync, readFileSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
@@ -65,34 +65,20 @@ export async function launchBrowser() {
 
 export const scratch = mkdtempSync(join(tmpdir(), "tonesift-browser-"));
 
+// The test tree's fixture maker: TONESIFT_WAVGEN (set by CTest), else a local build.
+function wavgenPath() {
+  if (process.env.TONESIFT_WAVGEN) return process.env.TONESIFT_WAVGEN;
+  const candidate = join(dirname(binaryPath()), "tests", "wavgen");
+  if (existsSync(candidate)) return candidate;
+  throw new Error("wavgen not found: set TONESIFT_WAVGEN");
+}
+
 // 16-bit PCM file of summed sines, one list of [frequency, amplitude] per channel.
 export function writeToneWav(name, rate, seconds, channelTones) {
-  const frames = Math.round(rate * seconds);
-  const channels = channelTones.length;
-  const data = Buffer.alloc(frames * channels * 2);
-  for (let i = 0; i < frames; i++) {
-    for (let c = 0; c < channels; c++) {
-      let v = 0;
-      for (const [f, a] of channelTones[c]) v += a * Math.sin((2 * Math.PI * f * i) / rate);
-      data.writeInt16LE(Math.max(-32768, Math.min(32767, Math.round(v * 32767))), (i * channels + c) * 2);
-    }
-  }
-  const header = Buffer.alloc(44);
-  header.write("RIFF", 0);
-  header.writeUInt32LE(36 + data.length, 4);
-  header.write("WAVE", 8);
-  header.write("fmt ", 12);
-  header.writeUInt32LE(16, 16);
-  header.writeUInt16LE(1, 20);
-  header.writeUInt16LE(channels, 22);
-  header.writeUInt32LE(rate, 24);
-  header.writeUInt32LE(rate * channels * 2, 28);
-  header.writeUInt16LE(channels * 2, 32);
-  header.writeUInt16LE(16, 34);
-  header.write("data", 36);
-  header.writeUInt32LE(data.length, 40);
   const path = join(scratch, name);
-  writeFileSync(path, Buffer.concat([header, data]));
+  const tones = channelTones.flatMap((list, c) => list.map(([f, a]) => `tone=${c}:${f}:${a}`));
+  execFileSync(wavgenPath(), [path, "i16", `rate=${rate}`, `ch=${channelTones.length}`,
+    `frames=${Math.round(rate * seconds)}`, ...tones], { stdio: "pipe" });
   return path;
 }
 
