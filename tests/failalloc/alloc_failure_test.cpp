@@ -1,6 +1,6 @@
 // Runs queries on a build whose N-th allocation fails, for every N until no
 // failure fires, and checks that each run ends cleanly: status 1, exactly one
-// of the documented messages for the phase that failed, nothing on stdout and
+// of the messages for the phase that failed, nothing on stdout and
 // no report file created or changed. Under the sanitizer build a leak would
 // change the exit status, so this also proves every failure path frees.
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "support/documented_outputs.hpp"
+#include "support/generic_reason.hpp"
 #include "support/run_process.hpp"
 #include "support/wav_writer.hpp"
 

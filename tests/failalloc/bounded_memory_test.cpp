@@ -7,7 +7,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "support/documented_outputs.hpp"
+#include "support/generic_reason.hpp"
 #include "support/run_process.hpp"
 #include "support/wav_writer.hpp"
 

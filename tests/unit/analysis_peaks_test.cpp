@@ -1,4 +1,5 @@
-// Peak picking: the documented worked examples and the selection rules.
+// Peak picking: worked examples with their peaks written out, and the
+// selection rules.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -24,7 +25,7 @@ struct PeakCase {
     double sep;
     double floor_db;
     uint64_t max_peaks;
-    int64_t count; // -1: not documented, only the listed peaks are checked
+    int64_t count; // -1: not checked, only the listed peaks are
     std::vector<Expect> peaks;
 };
 
@@ -47,9 +48,9 @@ const Expect P1000_OF_TWO{999.9992, 0.00005, -6.0235, 0.00005};
 
 void PrintTo(const PeakCase &c, std::ostream *os) { *os << c.name; }
 
-class DocumentedPeaks : public ::testing::TestWithParam<PeakCase> {};
+class WorkedPeaks : public ::testing::TestWithParam<PeakCase> {};
 
-TEST_P(DocumentedPeaks, Reproduced) {
+TEST_P(WorkedPeaks, Reproduced) {
     const PeakCase &c = GetParam();
     QueryWindow w = make_query_window(RATE, c.query, 4096, c.sep, c.floor_db);
     std::vector<Peak> got = run(c.signal, 1, 0, w, c.max_peaks);
@@ -64,7 +65,7 @@ TEST_P(DocumentedPeaks, Reproduced) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    WorkedExamples, DocumentedPeaks,
+    WorkedExamples, WorkedPeaks,
     ::testing::Values(
         PeakCase{"single_1000", TONE_1000, 48000, 0.0, -80.0, 5, 1, {P1000}},
         PeakCase{"half_bin", sine(RATE, FRAMES, 146.484375, 1.0), 48000, 0.0, -80.0, 5, 1,

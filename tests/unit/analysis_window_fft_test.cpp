@@ -1,5 +1,5 @@
-// Query geometry, window, FFT and level spectrum, against the documented
-// numbers and an independent direct DFT.
+// Query geometry, window, FFT and level spectrum, against values worked out
+// by hand and an independent direct DFT.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -20,7 +20,7 @@ std::string fmt6(double v) {
     return b;
 }
 
-TEST(QueryWindowGeometry, DocumentedValues) {
+TEST(QueryWindowGeometry, ValuesWorkedOutByHand) {
     const double nan = std::nan("");
     struct Row {
         uint32_t rate, query;
@@ -107,7 +107,7 @@ std::vector<Complex> random_complex(size_t n, unsigned seed) {
     return x;
 }
 
-// The two documented examples at n = 8.
+// Two eight-point transforms with their values written out.
 TEST(Fft, ImpulseAndSingleRotation) {
     std::vector<Complex> a(8, Complex{0, 0});
     a[0] = {1, 0};
@@ -184,7 +184,7 @@ TEST(SpectrumDb, SilenceReadsTheFloor) {
     }
 }
 
-TEST(SpectrumDb, DocumentedBinLevels) {
+TEST(SpectrumDb, BinLevelsOfKnownTones) {
     const uint64_t frames = 96000;
     const int32_t start = 48000 - 2048;
     struct Row {

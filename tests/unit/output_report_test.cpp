@@ -9,7 +9,6 @@
 #include "base/group_thousands.hpp"
 #include "output/output.hpp"
 #include "support/capture_stdout.hpp"
-#include "support/documented_outputs.hpp"
 
 namespace {
 
@@ -53,13 +52,6 @@ TEST(GroupThousands, Digits) {
         group_thousands(v, buf, sizeof buf);
         EXPECT_STREQ(buf, want) << v;
     }
-}
-
-TEST(TextReport, DocumentedExample) {
-    QueryReport r = base_report("a.wav", 44100, 2, 1.5, 66150);
-    add_result(r, 0, {{440.0, -6.0}, {880.0, -12.0}});
-    add_result(r, 1, {});
-    EXPECT_EQ(text_of(r), TEXT_EXAMPLE);
 }
 
 // Negative times and a lone requested channel are checked on the binary.

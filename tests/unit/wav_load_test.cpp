@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/documented_outputs.hpp"
+#include "support/generic_reason.hpp"
 #include "support/wav_writer.hpp"
 #include "wav/wav.hpp"
 
