@@ -1,4 +1,5 @@
-// Text, JSON and CSV writers and the bounded JSON buffer.
+// The JSON document at its limits, and the bounded buffer it is built in;
+// the writers' everyday output is in tests/cases/outputs.test.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -6,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "base/group_thousands.hpp"
 #include "output/output.hpp"
 #include "support/capture_stdout.hpp"
 
@@ -36,30 +36,7 @@ void add_result(QueryReport &r, uint32_t channel, const std::vector<Peak> &peaks
     for (size_t i = 0; i < peaks.size(); ++i) c.top_peaks[i] = peaks[i];
 }
 
-std::string text_of(const QueryReport &r) { return capture_stdout([&] { print_text_report(r); }); }
 std::string json_of(const QueryReport &r) { return capture_stdout([&] { print_json_report(r); }); }
-std::string csv_of(const QueryReport &r) { return capture_stdout([&] { print_csv_report(r); }); }
-
-TEST(GroupThousands, Digits) {
-    const std::pair<uint64_t, const char *> rows[] = {
-        {0, "0"},           {7, "7"},         {999, "999"},         {1000, "1,000"},
-        {66150, "66,150"},  {100000, "100,000"}, {1234567, "1,234,567"}, {2147483647, "2,147,483,647"},
-        {4294967295u, "4,294,967,295"},
-    };
-    for (const auto &[v, want] : rows) {
-        char buf[64];
-        std::memset(buf, 'X', sizeof buf);
-        group_thousands(v, buf, sizeof buf);
-        EXPECT_STREQ(buf, want) << v;
-    }
-}
-
-// Negative times and a lone requested channel are checked on the binary.
-TEST(TextReport, OnePeakIsSingular) {
-    QueryReport r = base_report("a.wav", 48000, 6, 0.0, 0);
-    add_result(r, 5, {{1234.56, -0.04}});
-    EXPECT_NE(text_of(r).find("\n  top 1 peak:\n    1.  1234.6 Hz    -0.0 dB\n\n"), std::string::npos);
-}
 
 TEST(JsonReport, HugeNumberLineIsCutTo159Bytes) {
     QueryReport r = base_report("in.wav", 48000, 1, 0, 0);
@@ -86,20 +63,6 @@ TEST(JsonReport, EightChannelsOf64PeaksFit) {
     EXPECT_NE(j.find("{ \"rank\": 64, \"frequency_hz\": -777777.7708, \"level_db\": -100000.0000 }\n            ]\n"
                      "        }\n    ]\n}\n"),
               std::string::npos);
-}
-
-TEST(CsvReport, RowsAndHeader) {
-    const std::string header = "channel,rank,frequency_hz,level_db\n";
-    QueryReport r = base_report("a.wav", 48000, 4, 0, 0);
-    add_result(r, 0, {{440.0, -6.0}, {880.00006, -12.34564}});
-    add_result(r, 2, {});
-    add_result(r, 3, {{20000.0, 3.0}, {0.0, -0.00004}, {11.71875, -120.5}});
-    EXPECT_EQ(csv_of(r), header +
-                             "0,1,440.0000,-6.0000\n"
-                             "0,2,880.0001,-12.3456\n"
-                             "3,1,20000.0000,3.0000\n"
-                             "3,2,0.0000,-0.0000\n"
-                             "3,3,11.7188,-120.5000\n");
 }
 
 // --- The bounded buffer and the member writers ---
@@ -180,7 +143,7 @@ TEST(JsonBufRule, MemberLinesAndTheirLimits) {
 }
 
 // Single escapes, raw bytes and the 511-byte limit are checked on real paths in
-// hostile_files_test; these are the values made mostly of escapes.
+// tests/cases/paths.test; these are the values made mostly of escapes.
 TEST(JsonBufRule, StringEscapingLimit) {
     struct Row {
         std::string value;

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "report/report.hpp"
-#include "report_failing_heap.hpp"
 
 namespace {
 
@@ -73,75 +72,6 @@ TEST(StrBuf, AppendfFormatsLongPiecesWhole) {
     ASSERT_TRUE(strbuf_append_char(&b, '!'));
     EXPECT_EQ(b.data[b.length - 1], '!');
     EXPECT_EQ(b.data[b.length], '\0');
-    strbuf_free(&b);
-}
-
-TEST(StrBuf, FailedGrowthChangesNothing) {
-    using Append = bool (*)(StrBuf *);
-    const Append appends[] = {
-        [](StrBuf *b) { return strbuf_append(b, "x"); },
-        [](StrBuf *b) { return strbuf_append_char(b, 'x'); },
-        [](StrBuf *b) { return strbuf_appendf(b, "%c", 'x'); },
-    };
-    for (Append append : appends) {
-        StrBuf b;
-        strbuf_init(&b);
-        ASSERT_TRUE(strbuf_append(&b, std::string(255, 'k').c_str()));
-        char *const before = b.data;
-        {
-            FailingHeap heap(0);
-            EXPECT_FALSE(append(&b));
-            EXPECT_EQ(failing_heap_requests(), 1);
-        }
-        EXPECT_EQ(b.data, before);
-        EXPECT_EQ(b.length, 255u);
-        EXPECT_EQ(b.capacity, 256u);
-        EXPECT_EQ(text_of(b), std::string(255, 'k'));
-        EXPECT_EQ(b.data[255], '\0');
-        // Nothing latched: the next append works.
-        EXPECT_TRUE(append(&b));
-        EXPECT_EQ(b.capacity, 512u);
-        EXPECT_EQ(text_of(b), std::string(255, 'k') + "x");
-        strbuf_free(&b);
-    }
-    // A fresh buffer stays without storage.
-    StrBuf fresh;
-    strbuf_init(&fresh);
-    {
-        FailingHeap heap(0);
-        EXPECT_FALSE(strbuf_append(&fresh, "a"));
-    }
-    EXPECT_EQ(fresh.data, nullptr);
-    EXPECT_EQ(fresh.capacity, 0u);
-    strbuf_free(&fresh);
-}
-
-TEST(StrBuf, SizeThatCannotBeReachedFailsWithoutAllocating) {
-    // Pretend a huge text is held; the doubling would overflow.
-    char storage[8] = "abc";
-    StrBuf b{storage, UINT64_MAX - 4, UINT64_MAX / 2 + 1};
-    FailingHeap heap(-1);
-    EXPECT_FALSE(strbuf_append(&b, "0123456789"));
-    EXPECT_FALSE(strbuf_append_char(&b, 'x'));
-    EXPECT_FALSE(strbuf_appendf(&b, "%d", 12));
-    EXPECT_EQ(failing_heap_requests(), 0);
-    EXPECT_EQ(b.data, storage);
-    EXPECT_EQ(b.length, UINT64_MAX - 4);
-    EXPECT_STREQ(storage, "abc");
-}
-
-TEST(StrBuf, EscapingStopsAtTheFailingByte) {
-    StrBuf b;
-    strbuf_init(&b);
-    ASSERT_TRUE(strbuf_append(&b, std::string(250, '.').c_str()));
-    {
-        FailingHeap heap(0);
-        // "abcd" still fits in 256; the entity for '<' does not.
-        EXPECT_FALSE(strbuf_append_html(&b, "abcd<efgh"));
-        EXPECT_FALSE(strbuf_append_path_html(&b, "/x"));
-    }
-    EXPECT_EQ(text_of(b), std::string(250, '.') + "abcd/");
-    EXPECT_EQ(b.capacity, 256u);
     strbuf_free(&b);
 }
 
