@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/group_thousands.hpp"
 #include "output/output.hpp"
 #include "support/capture_stdout.hpp"
 
@@ -37,6 +38,18 @@ void add_result(QueryReport &r, uint32_t channel, const std::vector<Peak> &peaks
 }
 
 std::string json_of(const QueryReport &r) { return capture_stdout([&] { print_json_report(r); }); }
+
+// The callers' buffers are not cleared first, so the terminator must be
+// written; the tables see only the digits.
+TEST(GroupThousands, WritesItsOwnTerminator) {
+    for (const auto &[v, want] : {std::pair<uint64_t, const char *>{0, "0"}, {1000, "1,000"},
+                                  {4294967295u, "4,294,967,295"}}) {
+        char buf[32];
+        std::memset(buf, 'X', sizeof buf);
+        group_thousands(v, buf, sizeof buf);
+        EXPECT_STREQ(buf, want) << v;
+    }
+}
 
 TEST(JsonReport, HugeNumberLineIsCutTo159Bytes) {
     QueryReport r = base_report("in.wav", 48000, 1, 0, 0);
