@@ -44,6 +44,36 @@ const char *const GRID_FORMAT_MAJOR =
 const char *const AXIS_LABEL_FORMAT =
     "<text x=\"%.2f\" y=\"%.2f\" font-size=\"9.5\" text-anchor=\"%s\" fill=\"var(--muted)\">%s</text>\n";
 
+// Level (dB) to y in the 1000 x 320 view box: -140 dB at the bottom edge,
+// 20 dB and above at the top edge.
+double chart_db_to_y(double db) {
+    if (db < DB_MIN) return CHART_BOTTOM;
+    const double capped = db < DB_MAX ? db : DB_MAX;
+    return CHART_BOTTOM - (capped - DB_MIN) / (DB_MAX - DB_MIN) * (CHART_BOTTOM - CHART_TOP);
+}
+
+// Frequency to x on the log axis from 20 Hz to `nyquist_hz`; below 20 Hz
+// clamps to the left edge, there is no upper clamp.
+double chart_freq_to_x(double freq_hz, double nyquist_hz) {
+    const double f = freq_hz > FREQ_MIN_HZ ? freq_hz : FREQ_MIN_HZ;
+    return CHART_LEFT + (CHART_RIGHT - CHART_LEFT) * (std::log10(f) - LOG10_FREQ_MIN) /
+                            (std::log10(nyquist_hz) - LOG10_FREQ_MIN);
+}
+
+// Stable ascending order of `keys` as indices into `out` (count entries).
+void sort_indices_ascending(const double *keys, uint64_t count, uint64_t *out) {
+    for (uint64_t i = 0; i < count; ++i) out[i] = i;
+    for (uint64_t i = 1; i < count; ++i) {
+        const uint64_t moving = out[i];
+        uint64_t j = i;
+        while (j > 0 && keys[out[j - 1]] > keys[moving]) {
+            out[j] = out[j - 1];
+            --j;
+        }
+        out[j] = moving;
+    }
+}
+
 // Grid frequencies m x 10^e for e = 1 .. 5 (outer) and the given mantissas
 // (inner) that lie in 20 Hz .. Nyquist, at most `max` of them, in that order.
 size_t decade_ticks(const double *mantissas, size_t mantissa_count, double nyquist, size_t max,
@@ -249,31 +279,6 @@ bool write_data_island(StrBuf *out, const char *id_suffix, double bin_hz, double
 }
 
 } // namespace
-
-double chart_db_to_y(double db) {
-    if (db < DB_MIN) return CHART_BOTTOM;
-    const double capped = db < DB_MAX ? db : DB_MAX;
-    return CHART_BOTTOM - (capped - DB_MIN) / (DB_MAX - DB_MIN) * (CHART_BOTTOM - CHART_TOP);
-}
-
-double chart_freq_to_x(double freq_hz, double nyquist_hz) {
-    const double f = freq_hz > FREQ_MIN_HZ ? freq_hz : FREQ_MIN_HZ;
-    return CHART_LEFT + (CHART_RIGHT - CHART_LEFT) * (std::log10(f) - LOG10_FREQ_MIN) /
-                            (std::log10(nyquist_hz) - LOG10_FREQ_MIN);
-}
-
-void sort_indices_ascending(const double *keys, uint64_t count, uint64_t *out) {
-    for (uint64_t i = 0; i < count; ++i) out[i] = i;
-    for (uint64_t i = 1; i < count; ++i) {
-        const uint64_t moving = out[i];
-        uint64_t j = i;
-        while (j > 0 && keys[out[j - 1]] > keys[moving]) {
-            out[j] = out[j - 1];
-            --j;
-        }
-        out[j] = moving;
-    }
-}
 
 bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_samples,
                           double noise_floor_db, int32_t window_start, const char *id_suffix,

@@ -64,13 +64,6 @@ bool strbuf_append_path_html(StrBuf *buf, const char *path);
 
 // ---- Spectral chart --------------------------------------------------------
 
-// Level (dB) to y in the chart's 1000 x 320 view box: -140 dB at the bottom
-// edge (276), 20 dB and above at the top edge (12).
-double chart_db_to_y(double db);
-// Frequency to x on the log axis from 20 Hz (58) to `nyquist_hz` (990);
-// below 20 Hz clamps to the left edge, there is no upper clamp.
-double chart_freq_to_x(double freq_hz, double nyquist_hz);
-
 // One channel's chart: the SVG plus its JSON data island, or only a note
 // when the file is shorter than the window. `peak_count` is at most
 // MAX_TOP_PEAKS; the peak arrays may be null when it is 0. False when an
@@ -79,9 +72,6 @@ bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_sam
                           double noise_floor_db, int32_t window_start, const char *id_suffix,
                           uint32_t channel, const double *peak_freqs, const double *peak_levels,
                           uint64_t peak_count);
-
-// Stable ascending order of `keys` as indices into `out` (count entries).
-void sort_indices_ascending(const double *keys, uint64_t count, uint64_t *out);
 
 // ---- Chart toolbar and interaction script ----------------------------------
 

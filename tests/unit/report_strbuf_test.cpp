@@ -1,5 +1,5 @@
-// The page buffer: growth rule, failure without change, the escaping
-// appends, the file stem and the time stamp.
+// The fast fixed-point append of the page buffer against printf; the rest of
+// the buffer shows in every page of tests/cases/page.test.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,93 +15,6 @@
 namespace {
 
 std::string text_of(const StrBuf &b) { return b.data ? std::string(b.data, b.length) : std::string(); }
-
-struct GrowthCase {
-    uint64_t first;    // bytes appended first (0: fresh buffer)
-    uint64_t second;   // bytes appended next
-    uint64_t capacity; // expected capacity after both
-};
-
-TEST(StrBuf, GrowsFrom256ByDoubling) {
-    const GrowthCase cases[] = {
-        {0, 255, 256}, {0, 256, 512}, {0, 1000, 1024}, {0, 0, 256}, {200, 56, 512}, {200, 55, 256}, {300, 1800, 4096},
-    };
-    for (const auto &c : cases) {
-        StrBuf b;
-        strbuf_init(&b);
-        if (c.first) {
-            ASSERT_TRUE(strbuf_append(&b, std::string(c.first, 'a').c_str()));
-        }
-        ASSERT_TRUE(strbuf_append(&b, std::string(c.second, 'b').c_str()));
-        EXPECT_EQ(b.capacity, c.capacity) << c.first << "+" << c.second;
-        EXPECT_EQ(b.length, c.first + c.second);
-        EXPECT_EQ(b.data[b.length], '\0');
-        EXPECT_EQ(text_of(b), std::string(c.first, 'a') + std::string(c.second, 'b'));
-        strbuf_free(&b);
-    }
-}
-
-// An empty plain append allocates (see the growth table); the escaping
-// appends allocate nothing for nothing.
-TEST(StrBuf, EscapingEmptyTextsAllocatesNothing) {
-    StrBuf b;
-    strbuf_init(&b);
-    EXPECT_TRUE(strbuf_append_html(&b, ""));
-    EXPECT_TRUE(strbuf_append_path_html(&b, ""));
-    EXPECT_EQ(b.data, nullptr);
-    EXPECT_EQ(b.capacity, 0u);
-    EXPECT_TRUE(strbuf_appendf(&b, "%s", ""));
-    EXPECT_EQ(b.capacity, 256u);
-    EXPECT_STREQ(b.data, "");
-    strbuf_free(&b);
-    strbuf_free(&b); // twice is fine
-    EXPECT_EQ(b.data, nullptr);
-}
-
-TEST(StrBuf, AppendfFormatsLongPiecesWhole) {
-    StrBuf b;
-    strbuf_init(&b);
-    ASSERT_TRUE(strbuf_append(&b, "x="));
-    ASSERT_TRUE(strbuf_appendf(&b, "%*d|", 10000, 7));
-    EXPECT_EQ(b.length, 10003u);
-    EXPECT_EQ(b.capacity, 16384u);
-    EXPECT_EQ(std::string(b.data, 4), "x=  ");
-    EXPECT_EQ(std::string(b.data + b.length - 2), "7|");
-    ASSERT_TRUE(strbuf_appendf(&b, "%.2f;%u;%s;%zu;%c", -0.125, 66150u, "ok", static_cast<size_t>(3), 'z'));
-    EXPECT_EQ(std::string(b.data + 10003), "-0.12;66150;ok;3;z");
-    ASSERT_TRUE(strbuf_append_char(&b, '!'));
-    EXPECT_EQ(b.data[b.length - 1], '!');
-    EXPECT_EQ(b.data[b.length], '\0');
-    strbuf_free(&b);
-}
-
-struct EscapeCase {
-    std::string in;
-    std::string html;
-    std::string path;
-};
-
-TEST(StrBuf, EscapingAppends) {
-    const EscapeCase cases[] = {
-        {"<>&'\"", "&lt;&gt;&amp;&#39;&quot;", "&lt;&gt;&amp;&#39;&quot;"},
-        {"\t\n\xc3\xa9", "\t\n\xc3\xa9", "\t\n\xc3\xa9"},
-        {"a&b/c.wav", "a&amp;b/c.wav", "a&amp;b/<wbr>c.wav"},
-        {"a\\\\b", "a\\\\b", "a\\<wbr>\\<wbr>b"},
-        {"C:\\x\\y\\z.wav", "C:\\x\\y\\z.wav", "C:\\<wbr>x\\<wbr>y\\<wbr>z.wav"},
-        {"\x01\x7f\xff", "\x01\x7f\xff", "\x01\x7f\xff"},
-    };
-    for (const auto &c : cases) {
-        StrBuf b;
-        strbuf_init(&b);
-        ASSERT_TRUE(strbuf_append(&b, "["));
-        ASSERT_TRUE(strbuf_append_html(&b, c.in.c_str()));
-        ASSERT_TRUE(strbuf_append(&b, "]["));
-        ASSERT_TRUE(strbuf_append_path_html(&b, c.in.c_str()));
-        ASSERT_TRUE(strbuf_append(&b, "]"));
-        EXPECT_EQ(text_of(b), "[" + c.html + "][" + c.path + "]") << c.in;
-        strbuf_free(&b);
-    }
-}
 
 // The fast fixed-point append must give printf's bytes for every value the
 // chart can meet, ties and signs included.
