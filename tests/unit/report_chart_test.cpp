@@ -49,6 +49,18 @@ std::vector<double> parse_numbers(const std::string &list) {
     return v;
 }
 
+// A peak's label switches to kHz at exactly 1000 Hz, which a real tone
+// hardly ever lands on.
+TEST(SpectralChart, KilohertzLabelFromExactly1000Hz) {
+    Audio a(48000, 1, std::vector<double>(2048, 0.0));
+    const double freqs[] = {999.99, 1000.0};
+    const double levels[] = {-6.0, -12.0};
+    Page p;
+    ASSERT_TRUE(write_spectral_chart(&p.buf, a.wav, 1024, -80.0, 0, "", 0, freqs, levels, 2));
+    EXPECT_NE(p.text().find(">1000</text>"), std::string::npos);
+    EXPECT_NE(p.text().find(">1.00k</text>"), std::string::npos);
+}
+
 // The chart's window is shifted inside the file near both ends, so its
 // spectrum is that of real frames, never of zero padding.
 TEST(SpectralChart, WindowIsPlacedInsideTheFile) {

@@ -16,6 +16,15 @@ namespace {
 
 std::string text_of(const StrBuf &b) { return b.data ? std::string(b.data, b.length) : std::string(); }
 
+// A formatted piece of no bytes is still appended, into a fresh buffer too.
+TEST(StrBuf, EmptyFormattedPiece) {
+    StrBuf b;
+    strbuf_init(&b);
+    EXPECT_TRUE(strbuf_appendf(&b, "%s", ""));
+    EXPECT_EQ(text_of(b), "");
+    strbuf_free(&b);
+}
+
 // The fast fixed-point append must give printf's bytes for every value the
 // chart can meet, ties and signs included.
 TEST(StrBuf, FixedAppendMatchesPrintf) {
