@@ -1,22 +1,15 @@
-# Registers the browser tests of the report page with CTest: node's test
-# runner drives a headless Chromium through playwright-core. They need
-# Debian's chromium and `npm ci` in tests/browser (tests/setup.sh does both);
-# when either is missing they fail, they never skip.
+# Registers the browser checks of the report page with CTest: node's test
+# runner reads report.steps and drives a headless Chromium through
+# playwright-core. They need Debian's chromium and `npm ci` in tests/browser
+# (tests/setup.sh does both); when either is missing they fail, never skip.
 find_program(TONESIFT_NODE node)
 if(NOT TONESIFT_NODE)
   set(TONESIFT_NODE node) # the test then fails for want of it
 endif()
 
-add_test(NAME report_browser_tests
-  COMMAND "${TONESIFT_NODE}" --test --test-concurrency=1 "${CMAKE_CURRENT_LIST_DIR}/report.test.mjs"
+add_test(NAME report_browser_steps
+  COMMAND "${TONESIFT_NODE}" --test --test-concurrency=1 "${CMAKE_CURRENT_LIST_DIR}/steps.test.mjs"
   WORKING_DIRECTORY "${CMAKE_CURRENT_LIST_DIR}")
-set_tests_properties(report_browser_tests PROPERTIES
-  ENVIRONMENT "TONESIFT_BIN=$<TARGET_FILE:tonesift>;TONESIFT_WAVGEN=$<TARGET_FILE:wavgen>"
-  TIMEOUT 600)
-
-add_test(NAME report_hostile_path_tests
-  COMMAND "${TONESIFT_NODE}" --test --test-concurrency=1 "${CMAKE_CURRENT_LIST_DIR}/hostile.test.mjs"
-  WORKING_DIRECTORY "${CMAKE_CURRENT_LIST_DIR}")
-set_tests_properties(report_hostile_path_tests PROPERTIES
+set_tests_properties(report_browser_steps PROPERTIES
   ENVIRONMENT "TONESIFT_BIN=$<TARGET_FILE:tonesift>;TONESIFT_WAVGEN=$<TARGET_FILE:wavgen>"
   TIMEOUT 600)

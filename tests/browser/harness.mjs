@@ -1,7 +1,7 @@
-// Shared set-up for the browser tests: the built binary, WAV files made by
-// the fixture maker, report pages written by the binary, and a headless Chromium.
+// Shared by the browser checks and the screenshot: the built binary, the
+// fixture maker, a scratch folder and a headless Chromium.
 import { execFileSync } from "node:child_process";
-import { existsSync, mkdtempSync, readFileSync, writeFileSync } from "node:fs";
+import { existsSync, mkdtempSync, readFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { dirname, join, resolve } from "node:path";
 import { fileURLToPath, pathToFileURL } from "node:url";
@@ -38,18 +38,6 @@ export async function requireBrowser() {
   if (missing) throw new Error(`browser tests cannot run: ${missing}`);
 }
 
-// Opens `url` in a fresh context (its own local storage and colour scheme),
-// collecting console errors and uncaught exceptions in `errors`.
-export async function openPage(browser, url, options = {}) {
-  const context = await browser.newContext(options);
-  const page = await context.newPage();
-  const errors = [];
-  page.on("console", (m) => { if (m.type() === "error") errors.push(m.text()); });
-  page.on("pageerror", (e) => errors.push(String(e)));
-  await page.goto(url);
-  return { page, context, errors };
-}
-
 // Playwright's launch() already gives every browser a fresh temporary profile.
 export async function launchBrowser() {
   const { chromium } = await import("playwright-core");
@@ -66,20 +54,11 @@ export async function launchBrowser() {
 export const scratch = mkdtempSync(join(tmpdir(), "tonesift-browser-"));
 
 // The test tree's fixture maker: TONESIFT_WAVGEN (set by CTest), else a local build.
-function wavgenPath() {
+export function wavgenPath() {
   if (process.env.TONESIFT_WAVGEN) return process.env.TONESIFT_WAVGEN;
   const candidate = join(dirname(binaryPath()), "tests", "wavgen");
   if (existsSync(candidate)) return candidate;
   throw new Error("wavgen not found: set TONESIFT_WAVGEN");
-}
-
-// 16-bit PCM file of summed sines, one list of [frequency, amplitude] per channel.
-export function writeToneWav(name, rate, seconds, channelTones) {
-  const path = join(scratch, name);
-  const tones = channelTones.flatMap((list, c) => list.map(([f, a]) => `tone=${c}:${f}:${a}`));
-  execFileSync(wavgenPath(), [path, "i16", `rate=${rate}`, `ch=${channelTones.length}`,
-    `frames=${Math.round(rate * seconds)}`, ...tones], { stdio: "pipe" });
-  return path;
 }
 
 // Runs the binary with --html and returns the page's path and text.
@@ -87,10 +66,4 @@ export function buildReport(wavPath, htmlName, args, cwd = undefined) {
   const html = join(scratch, htmlName);
   execFileSync(binaryPath(), ["--input", wavPath, ...args, "--html", html], { stdio: "pipe", cwd });
   return { path: html, url: pathToFileURL(html).href, text: readFileSync(html, "utf8") };
-}
-
-export function writePage(name, text) {
-  const path = join(scratch, name);
-  writeFileSync(path, text);
-  return pathToFileURL(path).href;
 }

@@ -4,11 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ftw.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <utility>
 
-void put_u16(Bytes &b, uint32_t v) {
+static void put_u16(Bytes &b, uint32_t v) {
     b.push_back(static_cast<unsigned char>(v & 0xFF));
     b.push_back(static_cast<unsigned char>((v >> 8) & 0xFF));
 }
@@ -111,8 +109,6 @@ std::vector<double> sine(uint32_t rate, uint64_t frames, double freq_hz, double 
     return x;
 }
 
-std::vector<double> silence(uint64_t frames) { return std::vector<double>(frames, 0.0); }
-
 std::vector<double> add(const std::vector<double> &a, const std::vector<double> &b) {
     std::vector<double> r(a);
     for (size_t i = 0; i < r.size() && i < b.size(); ++i) r[i] += b[i];
@@ -129,27 +125,18 @@ std::vector<double> interleave(const std::vector<std::vector<double>> &channels)
     return r;
 }
 
-MemoryWav::MemoryWav(const std::vector<double> &interleaved, uint32_t channels,
-                     uint32_t sample_rate, uint32_t encoding)
-    : bytes(make_wav(WavSpec{sample_rate, static_cast<uint16_t>(channels), encoding},
-                     interleaved)) {
+MemoryWav::MemoryWav(Bytes file) : bytes(std::move(file)) {
     stream = fmemopen(bytes.data(), bytes.size(), "rb");
     if (!stream || !wav_load_stream(stream, &wav)) std::abort();
 }
 
+MemoryWav::MemoryWav(const std::vector<double> &interleaved, uint32_t channels,
+                     uint32_t sample_rate, uint32_t encoding)
+    : MemoryWav(make_wav(WavSpec{sample_rate, static_cast<uint16_t>(channels), encoding}, interleaved)) {}
+
 MemoryWav::~MemoryWav() {
     wav_free(&wav);
     std::fclose(stream);
-}
-
-std::vector<double> read_all_samples(const WavData &wav) {
-    std::vector<double> all(wav.frames * wav.channels);
-    std::vector<double> one(wav.frames);
-    for (uint32_t c = 0; c < wav.channels; ++c) {
-        if (!wav_read_channel(&wav, c, 0, wav.frames, one.data())) std::abort();
-        for (uint64_t f = 0; f < wav.frames; ++f) all[f * wav.channels + c] = one[f];
-    }
-    return all;
 }
 
 bool write_file(const std::string &path, const Bytes &bytes) {
@@ -158,29 +145,6 @@ bool write_file(const std::string &path, const Bytes &bytes) {
     size_t n = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), f);
     bool ok = std::fclose(f) == 0 && n == bytes.size();
     return ok;
-}
-
-static std::string scratch_dir;
-
-static int remove_entry(const char *path, const struct stat *, int, struct FTW *) {
-    std::remove(path);
-    return 0;
-}
-
-// The scratch directory lives as long as the test process.
-static void remove_scratch_dir() {
-    if (!scratch_dir.empty()) nftw(scratch_dir.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
-}
-
-std::string temp_dir() {
-    if (scratch_dir.empty()) {
-        char tmpl[] = "/tmp/tonesift-test-XXXXXX";
-        const char *d = mkdtemp(tmpl);
-        if (!d) std::abort();
-        scratch_dir = d;
-        std::atexit(remove_scratch_dir);
-    }
-    return scratch_dir;
 }
 
 Bytes fmt_fields(uint32_t tag, uint32_t channels, uint32_t sample_rate, uint32_t bits,
@@ -210,23 +174,8 @@ Bytes raw(std::initializer_list<int> values) {
     return b;
 }
 
-Bytes text(const std::string &s) { return Bytes(s.begin(), s.end()); }
-
-Bytes header_of(const char *id, uint32_t size) {
-    Bytes b;
-    put_tag(b, id);
-    put_u32(b, size);
-    return b;
-}
-
 Bytes cat(const std::vector<Bytes> &parts) {
     Bytes r;
     for (const auto &p : parts) r.insert(r.end(), p.begin(), p.end());
     return r;
-}
-
-std::string write_temp(const std::string &name, const Bytes &bytes) {
-    std::string path = temp_dir() + "/" + name;
-    if (!write_file(path, bytes)) std::abort();
-    return path;
 }

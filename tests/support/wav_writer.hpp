@@ -25,7 +25,6 @@ struct WavSpec {
 };
 
 // Little-endian field writers.
-void put_u16(Bytes &b, uint32_t v);
 void put_u32(Bytes &b, uint32_t v);
 void put_tag(Bytes &b, const char *four);
 
@@ -48,16 +47,17 @@ Bytes make_wav(const WavSpec &layout, const std::vector<double> &interleaved);
 // Signals.
 std::vector<double> sine(uint32_t rate, uint64_t frames, double freq_hz, double amplitude,
                          double phase = 0.0);
-std::vector<double> silence(uint64_t frames);
 std::vector<double> add(const std::vector<double> &a, const std::vector<double> &b);
 std::vector<double> interleave(const std::vector<std::vector<double>> &channels);
 
-// Audio held in memory as a WAV file (64-bit float unless told), loaded
-// through the stream loader; usable wherever a const WavData & is taken.
+// Audio held in memory as a WAV file (64-bit float unless told), or any
+// file's bytes, loaded through the stream loader; usable wherever a
+// const WavData & is taken.
 struct MemoryWav {
     Bytes bytes;
     FILE *stream = nullptr;
     WavData wav{};
+    explicit MemoryWav(Bytes file);
     MemoryWav(const std::vector<double> &interleaved, uint32_t channels,
               uint32_t sample_rate = 48000, uint32_t encoding = WAV_ENCODING_FLOAT64);
     MemoryWav(const MemoryWav &) = delete;
@@ -65,23 +65,14 @@ struct MemoryWav {
     ~MemoryWav();
     operator const WavData &() const { return wav; }
 };
-// Every sample of a loaded file, interleaved, read back through the reader.
-std::vector<double> read_all_samples(const WavData &wav);
 
 bool write_file(const std::string &path, const Bytes &bytes);
-// A fresh per-test scratch directory (created on first use).
-std::string temp_dir();
 
 // A format chunk body from raw fields, for layouts a writer would not make:
 // the 40-byte extensible layout (sub-format `sub_code`), cut or zero-padded to
 // `size` bytes.
 Bytes fmt_fields(uint32_t tag, uint32_t channels, uint32_t sample_rate, uint32_t bits,
                  size_t size, uint32_t sub_code = 1, uint32_t channel_mask = 0);
-// Byte values, the bytes of a text, and a bare chunk header (id and size).
+// Byte values, and the concatenation of byte pieces.
 Bytes raw(std::initializer_list<int> values);
-Bytes text(const std::string &s);
-Bytes header_of(const char *id, uint32_t size);
-// Concatenation of byte pieces.
 Bytes cat(const std::vector<Bytes> &parts);
-// Writes `bytes` as `name` inside temp_dir() and returns the full path.
-std::string write_temp(const std::string &name, const Bytes &bytes);
