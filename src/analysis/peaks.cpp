@@ -73,7 +73,8 @@ int64_t analyze_channel(const WavData &wav, uint32_t channel, const QueryWindow 
         count = find_candidates(levels.data, mags.data, bins, window, candidates.data);
     }
 
-    std::qsort(candidates.data, count, sizeof(Peak), compare_peak_qsort);
+    // At most half a window of candidates, so the count fits any size_t.
+    std::qsort(candidates.data, static_cast<size_t>(count), sizeof(Peak), compare_peak_qsort);
 
     uint64_t limit = max_peaks < capacity ? max_peaks : capacity;
     uint64_t taken = 0;

@@ -32,12 +32,14 @@ template <typename T> bool heap_reserve(T **block, uint64_t *capacity, uint64_t 
 }
 
 // Largest element count whose byte size still fits in size_t.
-template <typename T> constexpr size_t heap_max_count() { return SIZE_MAX / sizeof(T); }
+template <typename T> constexpr uint64_t heap_max_count() { return SIZE_MAX / sizeof(T); }
 
-// Owns an array of trivially copyable T allocated with heap_alloc.
+// Owns an array of trivially copyable T allocated with heap_alloc. Counts and
+// indices are 64-bit on every platform; a count whose bytes do not fit in
+// this platform's size_t is refused like exhausted memory.
 template <typename T> struct HeapArray {
     T *data = nullptr;
-    size_t count = 0;
+    uint64_t count = 0;
 
     HeapArray() = default;
     HeapArray(const HeapArray &) = delete;
@@ -47,10 +49,10 @@ template <typename T> struct HeapArray {
     // Replaces any previous block. False (and empty) when the size overflows or
     // memory runs out. A count of 0 still allocates one element, so an empty
     // array is distinguishable from a failed one.
-    bool allocate(size_t n) {
+    bool allocate(uint64_t n) {
         reset();
         if (n > heap_max_count<T>()) return false;
-        void *p = heap_alloc((n ? n : 1) * sizeof(T));
+        void *p = heap_alloc(static_cast<size_t>(n ? n : 1) * sizeof(T));
         if (!p) return false;
         data = static_cast<T *>(p);
         count = n;
@@ -61,6 +63,6 @@ template <typename T> struct HeapArray {
         data = nullptr;
         count = 0;
     }
-    T &operator[](size_t i) { return data[i]; }
-    const T &operator[](size_t i) const { return data[i]; }
+    T &operator[](uint64_t i) { return data[i]; }
+    const T &operator[](uint64_t i) const { return data[i]; }
 };

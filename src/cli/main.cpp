@@ -1,3 +1,32 @@
 #include "cli/cli.hpp"
 
+#ifdef _WIN32
+// Windows hands over the arguments in UTF-16: they go on as UTF-8 (file
+// names are widened again to be opened), and standard output and error are
+// made binary, so every line ends in a lone line feed as elsewhere.
+#include <cstdio>
+#include <fcntl.h>
+#include <io.h>
+
+#include "base/heap.hpp"
+#include "base/platform.hpp"
+
+int wmain(int argc, wchar_t **wargv) {
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    const uint64_t n = argc > 0 ? static_cast<uint64_t>(argc) : 0;
+    HeapArray<char *> argv;
+    uint64_t converted = 0;
+    if (argv.allocate(n + 1)) {
+        while (converted < n && (argv[converted] = platform_narrow(wargv[converted])) != nullptr) ++converted;
+        argv[converted] = nullptr;
+    }
+    int status = 1;
+    if (converted == n && argv.data) status = tonesift_main(argc, argv.data);
+    else std::fputs("error: out of memory\n", stderr);
+    for (uint64_t i = 0; i < converted; ++i) heap_free(argv[i]);
+    return status;
+}
+#else
 int main(int argc, char **argv) { return tonesift_main(argc, argv); }
+#endif

@@ -1,3 +1,4 @@
+#include <cinttypes>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,7 +13,13 @@ int32_t parse_int_option(const char *text) {
     return static_cast<int32_t>(v);
 }
 
-double parse_number_option(const char *text) { return std::strtod(text, nullptr); }
+// Text that holds no number reads as +0.0 everywhere: some C runtimes give
+// -0.0 for it, which would print as "-0.000s".
+double parse_number_option(const char *text) {
+    char *end = nullptr;
+    const double v = std::strtod(text, &end);
+    return end == text ? 0.0 : v;
+}
 
 static bool is(const char *arg, const char *name) { return std::strcmp(arg, name) == 0; }
 
@@ -83,13 +90,13 @@ bool validate_options(const Options &o) {
     if (!valid_window(o.window_samples)) {
         std::fprintf(stderr,
                      "error: --window-samples must be one of 1024, 2048, 4096, 8192, 16384, "
-                     "32768 (got %ld)\n",
-                     static_cast<long>(o.window_samples));
+                     "32768 (got %" PRId64 ")\n",
+                     static_cast<int64_t>(o.window_samples));
         return false;
     }
     if (o.top < 1 || o.top > static_cast<int32_t>(MAX_TOP_PEAKS)) {
-        std::fprintf(stderr, "error: --top must be between 1 and %d (got %ld)\n",
-                     static_cast<int>(MAX_TOP_PEAKS), static_cast<long>(o.top));
+        std::fprintf(stderr, "error: --top must be between 1 and %d (got %" PRId64 ")\n",
+                     static_cast<int>(MAX_TOP_PEAKS), static_cast<int64_t>(o.top));
         return false;
     }
     if (o.json && o.csv) {

@@ -1,3 +1,4 @@
+#include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -80,8 +81,8 @@ int tonesift_main(int argc, char **argv) {
     if (o.channel >= 0 && static_cast<uint32_t>(o.channel) >= wav.channels) {
         uint32_t count = wav.channels;
         wav_free(&wav);
-        std::fprintf(stderr, "error: --channel %ld is out of range ('%s' has %u channel%s)\n",
-                     static_cast<long>(o.channel), o.input, count, count == 1 ? "" : "s");
+        std::fprintf(stderr, "error: --channel %" PRId64 " is out of range ('%s' has %u channel%s)\n",
+                     static_cast<int64_t>(o.channel), o.input, count, count == 1 ? "" : "s");
         return 1;
     }
     double seconds = 0.0;
@@ -90,9 +91,9 @@ int tonesift_main(int argc, char **argv) {
         uint64_t frames = wav.frames;
         wav_free(&wav);
         std::fprintf(stderr,
-                     "error: query point (sample %ld) is at or past '%s''s own duration (%zu "
-                     "samples)\n",
-                     static_cast<long>(index), o.input, static_cast<size_t>(frames));
+                     "error: query point (sample %" PRId64 ") is at or past '%s''s own duration (%" PRIu64
+                     " samples)\n",
+                     index, o.input, frames);
         return 1;
     }
 

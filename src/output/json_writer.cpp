@@ -52,7 +52,7 @@ static bool escape_json(const char *value, char *out) {
 
 // Formats into a fixed line buffer (cut to size - 1) and appends the line.
 static bool append_line(JsonBuf *buf, char *line, size_t size, const char *format, ...)
-    __attribute__((format(printf, 4, 5)));
+    PRINTF_LIKE(4, 5);
 static bool append_line(JsonBuf *buf, char *line, size_t size, const char *format, ...) {
     va_list ap;
     va_start(ap, format);

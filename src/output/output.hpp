@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "analysis/analysis.hpp"
+#include "base/platform.hpp"
 
 void print_text_report(const QueryReport &report);
 void print_json_report(const QueryReport &report);
@@ -33,6 +34,6 @@ bool json_add_string(JsonBuf *buf, const char *key, const char *value, bool more
 bool json_add_int(JsonBuf *buf, const char *key, int32_t value, bool more);
 bool json_add_long(JsonBuf *buf, const char *key, int32_t value, bool more);
 bool json_add_double(JsonBuf *buf, const char *key, double value, bool more);
-void json_appendf(JsonBuf *buf, const char *format, ...) __attribute__((format(printf, 2, 3)));
+void json_appendf(JsonBuf *buf, const char *format, ...) PRINTF_LIKE(2, 3);
 // Appends a fixed piece under the same rule.
 bool json_append(JsonBuf *buf, const char *text);

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "analysis/analysis.hpp"
+#include "base/platform.hpp"
 #include "wav/wav.hpp"
 
 // What the page writer reads; all borrowed, all valid during the call.
@@ -50,7 +51,7 @@ void strbuf_free(StrBuf *buf);
 // buffer is then exactly as before the call and still usable.
 bool strbuf_append(StrBuf *buf, const char *text);
 bool strbuf_append_char(StrBuf *buf, char c);
-bool strbuf_appendf(StrBuf *buf, const char *format, ...) __attribute__((format(printf, 2, 3)));
+bool strbuf_appendf(StrBuf *buf, const char *format, ...) PRINTF_LIKE(2, 3);
 // Appends `n` bytes as they are.
 bool strbuf_append_bytes(StrBuf *buf, const char *bytes, size_t n);
 // Appends `value` exactly as "%.<decimals>f" would, only faster.

@@ -31,7 +31,9 @@ WavStream wav_stream_items(FILE *f, int64_t offset, uint64_t item_bytes, uint64_
     if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0) return WavStream::failed;
     for (uint64_t done = 0; done < count;) {
         const uint64_t n = count - done < block_items ? count - done : block_items;
-        if (std::fread(block.data, 1, n * item_bytes, f) != n * item_bytes) return WavStream::failed;
+        // n items fit the block, whose size fitted the allocation.
+        const size_t bytes = static_cast<size_t>(n * item_bytes);
+        if (std::fread(block.data, 1, bytes, f) != bytes) return WavStream::failed;
         if (!visit(block.data, n, done)) return WavStream::stopped;
         done += n;
     }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/heap.hpp"
+#include "base/platform.hpp"
 #include "wav/wav.hpp"
 #include "wav/wav_bytes.hpp"
 
@@ -100,8 +101,8 @@ static bool scan_for_non_finite(FILE *f, long data_pos, uint32_t data_size, uint
         if (bad == n) return true;
         const uint64_t i = done + bad;
         std::snprintf(g_reason, sizeof g_reason,
-                      "contains NaN or infinite samples, first at frame %zu, channel %zu",
-                      static_cast<size_t>(i / channels), static_cast<size_t>(i % channels));
+                      "contains NaN or infinite samples, first at frame %" PRIu64 ", channel %" PRIu64,
+                      i / channels, i % channels);
         return false;
     };
     // 256 KiB blocks fit in the second-level cache.
@@ -158,8 +159,11 @@ static bool load_stream(FILE *f, WavData *out) {
             extra.length += padded;
             continue; // already at the next header
         }
-        long next = body_pos + static_cast<long>(size) + static_cast<long>(size % 2);
-        if (std::fseek(f, next, SEEK_SET) != 0) break;
+        // In 64 bits, so that no size can wrap the offset back onto this
+        // chunk where long has 32; past the end, the walk is over as the read
+        // of a header there would find.
+        const int64_t next = static_cast<int64_t>(body_pos) + size + size % 2;
+        if (next > file_size || std::fseek(f, static_cast<long>(next), SEEK_SET) != 0) break;
     }
 
     if (!fmt.seen || !have_data) return false;
@@ -198,7 +202,7 @@ bool wav_load(const char *path, WavData *out) {
     if (!path || !out) return false;
     std::memset(out, 0, sizeof *out);
     FileOwner file;
-    file.file = std::fopen(path, "rb");
+    file.file = platform_fopen(path, "rb");
     if (!file.file) return false;
     if (!load_stream(file.file, out)) return false;
     out->owns_file = true;

@@ -22,7 +22,7 @@ static WavStream read_from_file(const WavData *wav, uint32_t channel, uint64_t f
         for (uint64_t i = 0; i < count; ++i) {
             long at = static_cast<long>(offset + i * frame_size + channel * width);
             if (std::fseek(wav->file, at, SEEK_SET) != 0 ||
-                std::fread(sample, 1, width, wav->file) != width)
+                std::fread(sample, 1, static_cast<size_t>(width), wav->file) != width) // 2 to 8
                 return WavStream::failed;
             out[i] = convert(sample);
         }

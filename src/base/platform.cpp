@@ -1,0 +1,43 @@
+#include "base/platform.hpp"
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include "base/heap.hpp"
+
+wchar_t *platform_widen(const char *text) {
+    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+    if (n <= 0) return nullptr;
+    auto *wide = static_cast<wchar_t *>(heap_alloc(static_cast<size_t>(n) * sizeof(wchar_t)));
+    if (wide && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide, n) != n) {
+        heap_free(wide);
+        return nullptr;
+    }
+    return wide;
+}
+
+char *platform_narrow(const wchar_t *text) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return nullptr;
+    auto *narrow = static_cast<char *>(heap_alloc(static_cast<size_t>(n)));
+    if (narrow && WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow, n, nullptr, nullptr) != n) {
+        heap_free(narrow);
+        return nullptr;
+    }
+    return narrow;
+}
+
+std::FILE *platform_fopen(const char *path, const char *mode) {
+    wchar_t *wide_path = platform_widen(path);
+    wchar_t *wide_mode = platform_widen(mode);
+    std::FILE *f = wide_path && wide_mode ? _wfopen(wide_path, wide_mode) : nullptr;
+    heap_free(wide_path);
+    heap_free(wide_mode);
+    return f;
+}
+#else
+std::FILE *platform_fopen(const char *path, const char *mode) { return std::fopen(path, mode); }
+#endif

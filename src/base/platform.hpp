@@ -1,0 +1,28 @@
+// Where the platforms differ, in one place. On Windows the narrow C library
+// reads file names in the ANSI code page and standard output turns "\n" into
+// "\r\n"; there the program's text travels as UTF-8, names are widened only
+// to open a file, and the standard streams are binary.
+#pragma once
+
+#include <cstdio>
+
+// Marks a printf-like function for the compiler's format checks. On mingw the
+// plain "printf" archetype means the Microsoft conversions, while the program
+// is built for the standard ones (__USE_MINGW_ANSI_STDIO).
+#ifdef __MINGW32__
+#define PRINTF_LIKE(format_index, first_arg) __attribute__((format(gnu_printf, format_index, first_arg)))
+#else
+#define PRINTF_LIKE(format_index, first_arg) __attribute__((format(printf, format_index, first_arg)))
+#endif
+
+// fopen of a UTF-8 path; null when the file can't be opened (on Windows also
+// when the path can't be converted).
+std::FILE *platform_fopen(const char *path, const char *mode);
+
+#ifdef _WIN32
+// A heap block (release with heap_free) holding the UTF-16 form of a UTF-8
+// text, or the UTF-8 form of a UTF-16 one; null when memory runs out or the
+// text can't be converted.
+wchar_t *platform_widen(const char *text);
+char *platform_narrow(const wchar_t *text);
+#endif
