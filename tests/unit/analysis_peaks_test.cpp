@@ -1,5 +1,6 @@
-// Peak picking at its exact boundaries, which no printed digit shows, and the
-// window's correction factor; the worked examples are tests/cases/peaks.test.
+// Peak picking at its exact boundaries, which no printed digit shows, where
+// the window starts, and the window's correction factor; the worked examples
+// are tests/cases/peaks.test.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -38,6 +39,14 @@ TEST(AnalyzeChannel, SeparationAndFloorBoundaries) {
     const double lvl = both[1].level_db;
     EXPECT_EQ(run(TWO_TONES, 1, 0, make_query_window(RATE, 48000, 4096, 0.0, lvl), 5).size(), 2u);
     EXPECT_EQ(run(TWO_TONES, 1, 0, make_query_window(RATE, 48000, 4096, 0.0, std::nextafter(lvl, 0.0)), 5).size(), 1u);
+}
+
+// The window starts half a window before the query, in signed 32 bits; no
+// output shows where.
+TEST(QueryWindow, StartsHalfAWindowBeforeTheQuery) {
+    EXPECT_EQ(make_query_window(48000, 100, 4096, 0.0, -80.0).window_start, -1948);
+    EXPECT_EQ(make_query_window(44100, 0, 32768, 0.0, -80.0).window_start, -16384);
+    EXPECT_EQ(make_query_window(8000, 2147483647u, 1024, 0.0, -80.0).window_start, 2147483135);
 }
 
 TEST(PeakLevel, CorrectionFactor) {
