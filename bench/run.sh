@@ -3,7 +3,8 @@
 # run. Prints each figure with its ratio to the baseline of the same run:
 #   integer PCM  -- a default query on 60 s and 600 s files vs the 1 s file
 #   float PCM    -- a default query vs reading the file once (cat > /dev/null)
-#   report       -- 8 channels, --window-samples 32768, --html vs no --html
+#   window       -- 8 channels: the default 4096 window, 32768 (ratio to 4096),
+#                   and 32768 with --html (ratio to the same without it)
 # Usage: bench/run.sh [BUILD_DIR] [RUNS]   (default: build, 21 runs per figure)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -60,8 +61,16 @@ done
 
 f="$work/ch8.wav"
 signal "$f" 10 8 i24
-plain=$(median_ms "$bin" --input "$f" --at 5 --window-samples 32768)
+cat "$f" >/dev/null
+default=$(median_ms "$bin" --input "$f" --at 5)
+wide=$(median_ms "$bin" --input "$f" --at 5 --window-samples 32768)
 html=$(median_ms "$bin" --input "$f" --at 5 --window-samples 32768 --html "$work/r.html")
-mb=$(peak_mb "$bin" --input "$f" --at 5 --window-samples 32768 --html "$work/r.html")
-printf '%-28s %10s %10s %10s  %s\n' "8ch 32768 --html" "$html" "$mb" "$(ratio "$html" "$plain")" "same query without --html ($plain ms)"
+for row in "default:8ch 4096 stdout:$default:--window-samples 4096:-" \
+           "wide:8ch 32768 stdout:$wide:--window-samples 32768:$(ratio "$wide" "$default") x the 4096 query" \
+           "html:8ch 32768 --html:$html:--window-samples 32768 --html $work/r.html:$(ratio "$html" "$wide") x the same query without --html"; do
+  IFS=: read -r _ label t opts note <<< "$row"
+  # shellcheck disable=SC2086
+  mb=$(peak_mb "$bin" --input "$f" --at 5 $opts)
+  printf '%-28s %10s %10s %10s  %s\n' "$label" "$t" "$mb" "${note%% x*}" "${note#* x }"
+done
 echo "report size: $(stat -c %s "$work/r.html") bytes"

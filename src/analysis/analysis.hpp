@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/heap.hpp"
 #include "wav/wav.hpp"
 
 constexpr size_t MAX_TOP_PEAKS = 64;
@@ -78,6 +79,36 @@ void fft_in_place(Complex *data, uint64_t n, bool inverse);
 bool spectrum_db(const WavData &wav, uint32_t channel, int32_t start, uint64_t n,
                  double floor_db, double *levels, double *magnitudes);
 
+// The stage twiddles of a forward transform of n for every stage but the
+// last: stage len's len/2 values, from 1 + 0i by the stage's rotation, at
+// offset len/2 - 1 (n/2 - 1 in all).
+void fft_twiddles(uint64_t n, Complex *twiddles);
+// The forward transform of fft_in_place, with the twiddles made once.
+void fft_forward(Complex *data, uint64_t n, const Complex *twiddles);
+
+// Working memory for the spectra of one run, made once and reused for every
+// channel and chart: the window weights and the stage twiddles are computed
+// once, by the very arithmetic of window_weight and of the transform, so no
+// value differs from a spectrum computed alone. Owned by the caller; every
+// block goes with it.
+struct SpectrumWork {
+    uint64_t n = 0;
+    HeapArray<double> window;     // n weights
+    HeapArray<Complex> twiddles;  // n/2 - 1: the last stage, one block, makes its own
+    HeapArray<Complex> buf;       // n
+    HeapArray<double> scratch;    // n: a window's samples, then free for a spectrum's
+                                  // levels and magnitudes (n/2 each) once transformed
+    HeapArray<Peak> candidates;   // n / 2
+    double *levels() { return scratch.data; }
+    double *magnitudes() { return scratch.data + n / 2; }
+};
+// False when memory runs out.
+bool spectrum_work_init(SpectrumWork *work, uint64_t n);
+// spectrum_db for a window of work->n frames; false only when the frames
+// can't be read.
+bool spectrum_db_with(SpectrumWork *work, const WavData &wav, uint32_t channel, int32_t start,
+                      double floor_db, double *levels, double *magnitudes);
+
 // -1 / 0 / +1 ordering by level, highest first; frequencies are not consulted.
 int compare_peak_level(const Peak *a, const Peak *b);
 
@@ -89,3 +120,9 @@ double peak_correction_factor(double offset);
 // can't be read (`out` untouched; wav.read_failed tells which).
 int64_t analyze_channel(const WavData &wav, uint32_t channel, const QueryWindow &window,
                         uint64_t max_peaks, Peak *out, uint64_t capacity);
+// The same with the run's working memory (work->n is the window's length),
+// leaving the channel's levels and magnitudes (n/2 each) in `levels` and
+// `magnitudes` for the chart; -1 only when the window can't be read.
+int64_t analyze_channel_with(SpectrumWork *work, const WavData &wav, uint32_t channel,
+                             const QueryWindow &window, uint64_t max_peaks, Peak *out,
+                             uint64_t capacity, double *levels, double *magnitudes);

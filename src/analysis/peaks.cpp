@@ -55,26 +55,18 @@ static uint64_t find_candidates(const double *levels, const double *mags, uint64
     return count;
 }
 
-int64_t analyze_channel(const WavData &wav, uint32_t channel, const QueryWindow &window,
-                        uint64_t max_peaks, Peak *out, uint64_t capacity) {
-    uint64_t n = window.window_samples;
-    uint64_t bins = n / 2;
-    HeapArray<Peak> candidates;
-    uint64_t count;
-    {
-        HeapArray<double> levels;
-        HeapArray<double> mags;
-        if (!levels.allocate(bins) || !mags.allocate(bins)) return -1;
-        if (!spectrum_db(wav, channel, window.window_start, n, ANALYSIS_FLOOR_DB, levels.data,
-                         mags.data))
-            return -1;
-        if (bins < 3) return 0;
-        if (!candidates.allocate(bins)) return -1;
-        count = find_candidates(levels.data, mags.data, bins, window, candidates.data);
-    }
+int64_t analyze_channel_with(SpectrumWork *work, const WavData &wav, uint32_t channel,
+                             const QueryWindow &window, uint64_t max_peaks, Peak *out,
+                             uint64_t capacity, double *levels, double *magnitudes) {
+    const uint64_t bins = work->n / 2;
+    if (!spectrum_db_with(work, wav, channel, window.window_start, ANALYSIS_FLOOR_DB, levels, magnitudes))
+        return -1;
+    if (bins < 3) return 0;
+    Peak *candidates = work->candidates.data;
+    const uint64_t count = find_candidates(levels, magnitudes, bins, window, candidates);
 
     // At most half a window of candidates, so the count fits any size_t.
-    std::qsort(candidates.data, static_cast<size_t>(count), sizeof(Peak), compare_peak_qsort);
+    std::qsort(candidates, static_cast<size_t>(count), sizeof(Peak), compare_peak_qsort);
 
     uint64_t limit = max_peaks < capacity ? max_peaks : capacity;
     uint64_t taken = 0;
@@ -90,4 +82,12 @@ int64_t analyze_channel(const WavData &wav, uint32_t channel, const QueryWindow 
         if (clear) out[taken++] = cand;
     }
     return static_cast<int64_t>(taken);
+}
+
+int64_t analyze_channel(const WavData &wav, uint32_t channel, const QueryWindow &window,
+                        uint64_t max_peaks, Peak *out, uint64_t capacity) {
+    SpectrumWork work;
+    if (!spectrum_work_init(&work, window.window_samples)) return -1;
+    return analyze_channel_with(&work, wav, channel, window, max_peaks, out, capacity, work.levels(),
+                                work.magnitudes());
 }

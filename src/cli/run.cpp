@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "analysis/analysis.hpp"
+#include "base/heap.hpp"
 #include "cli/cli.hpp"
 #include "output/output.hpp"
 #include "report/report.hpp"
@@ -44,21 +45,31 @@ static int fail_after_load(WavData *wav, const Options &o, Step failed) {
     return 1;
 }
 
-// Fills the report's channel results; false when memory ran out.
-static bool analyze_channels(const Options &o, const WavData &wav, QueryReport *report) {
+// Fills the report's channel results and, when `chart_levels` is given,
+// keeps each one's levels there (n/2 per result) as the report's charts
+// show them; false when a window could not be read.
+static bool analyze_channels(const Options &o, const WavData &wav, SpectrumWork *work, double *chart_levels,
+                             QueryReport *report) {
     uint32_t first = 0;
     uint32_t last = wav.channels; // one past
     if (o.channel >= 0) {
         first = static_cast<uint32_t>(o.channel);
         last = first + 1;
     }
+    const uint64_t bins = work->n / 2;
     for (uint32_t ch = first; ch < last && report->result_count < MAX_CHANNEL_RESULTS; ++ch) {
         ChannelResult &slot = report->results[report->result_count];
         slot.channel = ch;
-        int64_t n = analyze_channel(wav, ch, report->window, static_cast<uint64_t>(o.top),
-                                    slot.top_peaks, MAX_TOP_PEAKS);
-        if (n < 0) return false;
-        slot.peak_count = static_cast<uint64_t>(n);
+        const double *levels = work->levels();
+        const double *magnitudes = work->magnitudes();
+        int64_t found = analyze_channel_with(work, wav, ch, report->window, static_cast<uint64_t>(o.top),
+                                             slot.top_peaks, MAX_TOP_PEAKS, work->levels(), work->magnitudes());
+        if (found < 0) return false;
+        if (chart_levels) {
+            double *kept = chart_levels + report->result_count * bins;
+            for (uint64_t k = 0; k < bins; ++k) kept[k] = magnitudes[k] > 0.0 ? levels[k] : CHART_FLOOR_DB;
+        }
+        slot.peak_count = static_cast<uint64_t>(found);
         ++report->result_count;
     }
     return true;
@@ -107,9 +118,16 @@ int tonesift_main(int argc, char **argv) {
                                       static_cast<uint64_t>(o.window_samples),
                                       o.min_separation_hz, o.noise_floor_db);
 
-    if (!analyze_channels(o, wav, &report)) return fail_after_load(&wav, o, Step::analysis);
+    // Working memory for every spectrum of the run, made once.
+    const uint64_t n = report.window.window_samples;
+    const uint64_t results = o.channel >= 0 ? 1 : (wav.channels < MAX_CHANNEL_RESULTS ? wav.channels : MAX_CHANNEL_RESULTS);
+    SpectrumWork work;
+    HeapArray<double> spectra; // only the report reads them again
+    if (!spectrum_work_init(&work, n) || (o.html && !spectra.allocate(results * (n / 2))) ||
+        !analyze_channels(o, wav, &work, spectra.data, &report))
+        return fail_after_load(&wav, o, Step::analysis);
     if (o.html) {
-        ReportSource source{o.input, &wav, &report, TONESIFT_VERSION};
+        ReportSource source{o.input, &wav, &report, TONESIFT_VERSION, &work, spectra.data};
         if (!write_html_report(o.html, source)) return fail_after_load(&wav, o, Step::report);
     }
     wav_free(&wav);

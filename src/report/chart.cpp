@@ -22,7 +22,6 @@ constexpr double DB_MAX = 20.0;
 constexpr double LOG10_FREQ_MIN = 1.3010299956639813; // log10(20)
 
 // A silent bin sits on the bottom edge rather than far below it.
-constexpr double CHART_FLOOR_DB = -140.0;
 constexpr size_t MINOR_TICKS_MAX = 64;
 constexpr size_t MAJOR_TICKS_MAX = 16;
 // The end label would crowd the last tick label when closer than this.
@@ -52,12 +51,15 @@ double chart_db_to_y(double db) {
     return CHART_BOTTOM - (capped - DB_MIN) / (DB_MAX - DB_MIN) * (CHART_BOTTOM - CHART_TOP);
 }
 
-// Frequency to x on the log axis from 20 Hz to `nyquist_hz`; below 20 Hz
-// clamps to the left edge, there is no upper clamp.
-double chart_freq_to_x(double freq_hz, double nyquist_hz) {
+// The log axis from 20 Hz to the Nyquist frequency spans this many decades;
+// computed once per chart, it is the same double in every coordinate.
+double chart_log_span(double nyquist_hz) { return std::log10(nyquist_hz) - LOG10_FREQ_MIN; }
+
+// Frequency to x on the log axis of `log_span` decades from 20 Hz; below
+// 20 Hz clamps to the left edge, there is no upper clamp.
+double chart_freq_to_x(double freq_hz, double log_span) {
     const double f = freq_hz > FREQ_MIN_HZ ? freq_hz : FREQ_MIN_HZ;
-    return CHART_LEFT + (CHART_RIGHT - CHART_LEFT) * (std::log10(f) - LOG10_FREQ_MIN) /
-                            (std::log10(nyquist_hz) - LOG10_FREQ_MIN);
+    return CHART_LEFT + (CHART_RIGHT - CHART_LEFT) * (std::log10(f) - LOG10_FREQ_MIN) / log_span;
 }
 
 // Stable ascending order of `keys` as indices into `out` (count entries).
@@ -98,7 +100,7 @@ bool write_grid_and_axes(StrBuf *out, double nyquist) {
     double minor[MINOR_TICKS_MAX];
     const size_t minor_count = decade_ticks(minor_mantissas, 6, nyquist, MINOR_TICKS_MAX, minor);
     for (size_t i = 0; i < minor_count; ++i) {
-        const double x = chart_freq_to_x(minor[i], nyquist);
+        const double x = chart_freq_to_x(minor[i], chart_log_span(nyquist));
         if (!strbuf_appendf(out, GRID_FORMAT_MINOR_FREQ, x, CHART_TOP, x, CHART_BOTTOM)) return false;
     }
 
@@ -125,7 +127,7 @@ bool write_grid_and_axes(StrBuf *out, double nyquist) {
     double last_major_x = 0.0;
     for (size_t i = 0; i < major_count; ++i) {
         const double f = major[i];
-        const double x = chart_freq_to_x(f, nyquist);
+        const double x = chart_freq_to_x(f, chart_log_span(nyquist));
         last_major_x = x;
         char label[16];
         if (f >= 1000.0)
@@ -163,7 +165,7 @@ bool write_peak_markers(StrBuf *out, const double *freqs, const double *levels,
     for (uint64_t j = 0; j < count; ++j) {
         const double f = freqs[order[j]];
         const double level = levels[order[j]];
-        const double x = chart_freq_to_x(f, nyquist);
+        const double x = chart_freq_to_x(f, chart_log_span(nyquist));
         const bool tall = (j % 2) == 1;
         double dot_y;
         double lead_start;
@@ -225,18 +227,44 @@ bool write_gate_line(StrBuf *out, double level_db, const char *label) {
                           "--gate", "start", label);
 }
 
-// The spectrum trace: one point per bin from 20 Hz up.
+// "x," for every bin from 20 Hz up, as the trace writes them.
+bool make_trace_xs(TraceXs *xs, uint64_t bins, double bin_hz, double nyquist_hz) {
+    const double log_span = chart_log_span(nyquist_hz);
+    xs->bins = 0;
+    xs->text.length = 0;
+    if (!xs->ends.allocate(bins)) return false;
+    for (uint64_t k = 0; k < bins; ++k) {
+        const double f = static_cast<double>(k) * bin_hz;
+        if (f >= FREQ_MIN_HZ &&
+            (!strbuf_append_fixed(&xs->text, chart_freq_to_x(f, log_span), 2) || !strbuf_append_char(&xs->text, ',')))
+            return false;
+        xs->ends[k] = xs->text.length;
+    }
+    xs->bins = bins;
+    xs->bin_hz = bin_hz;
+    xs->nyquist_hz = nyquist_hz;
+    return true;
+}
+
+// The spectrum trace: one "%.2f,%.2f " point per bin from 20 Hz up, its x
+// taken from the page's coordinates when given.
 bool write_trace_polyline(StrBuf *out, const double *levels, uint64_t bins, double bin_hz,
-                          double nyquist_hz, const char *colour_var) {
+                          double nyquist_hz, const char *colour_var, TraceXs *xs) {
     if (!strbuf_appendf(out, "<polyline fill=\"none\" stroke=\"var(%s)\" stroke-width=\"1.5\" points=\"",
                         colour_var))
         return false;
+    if (xs && (xs->bins != bins || xs->bin_hz != bin_hz || xs->nyquist_hz != nyquist_hz) &&
+        !make_trace_xs(xs, bins, bin_hz, nyquist_hz))
+        return false;
+    const double log_span = chart_log_span(nyquist_hz);
     for (uint64_t k = 0; k < bins; ++k) {
         const double f = static_cast<double>(k) * bin_hz;
         if (f < FREQ_MIN_HZ) continue;
-        // One "%.2f,%.2f " pair per bin.
-        if (!strbuf_append_fixed(out, chart_freq_to_x(f, nyquist_hz), 2) || !strbuf_append_char(out, ',') ||
-            !strbuf_append_fixed(out, chart_db_to_y(levels[k]), 2) || !strbuf_append_char(out, ' '))
+        const bool x_written =
+            xs ? strbuf_append_bytes(out, xs->text.data + (k > 0 ? xs->ends[k - 1] : 0),
+                                     static_cast<size_t>(xs->ends[k] - (k > 0 ? xs->ends[k - 1] : 0)))
+               : strbuf_append_fixed(out, chart_freq_to_x(f, log_span), 2) && strbuf_append_char(out, ',');
+        if (!x_written || !strbuf_append_fixed(out, chart_db_to_y(levels[k]), 2) || !strbuf_append_char(out, ' '))
             return false;
     }
     return strbuf_append(out, "\"/>\n");
@@ -283,7 +311,7 @@ bool write_data_island(StrBuf *out, const char *id_suffix, double bin_hz, double
 bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_samples,
                           double noise_floor_db, int32_t window_start, const char *id_suffix,
                           uint32_t channel, const double *peak_freqs, const double *peak_levels,
-                          uint64_t peak_count) {
+                          uint64_t peak_count, ChartSpectrum reuse) {
     // The chart's window always lies wholly inside the file: near either end
     // it is shifted inward instead of reading silence.
     // Files of 2 GiB or more are refused at load, so the frame count is
@@ -296,11 +324,21 @@ bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_sam
     if (start + n > usable) start = usable - n;
 
     const uint64_t bins = window_samples / 2;
-    HeapArray<double> levels;
-    if (!levels.allocate(bins)) return false;
-    if (!spectrum_db(audio, channel, static_cast<int32_t>(start), window_samples, CHART_FLOOR_DB,
-                     levels.data, nullptr))
-        return false;
+    // The analysis window's own levels when the chart's window is that one;
+    // else a spectrum of its own, in the run's working memory when given.
+    HeapArray<double> own_levels;
+    const double *levels = reuse.levels;
+    if (!reuse.levels || start != window_start) {
+        const bool shared = reuse.work && reuse.work->n == window_samples;
+        if (!shared && !own_levels.allocate(bins)) return false;
+        double *computed = shared ? reuse.work->levels() : own_levels.data;
+        const bool done = shared ? spectrum_db_with(reuse.work, audio, channel, static_cast<int32_t>(start),
+                                                    CHART_FLOOR_DB, computed, nullptr)
+                                 : spectrum_db(audio, channel, static_cast<int32_t>(start), window_samples,
+                                               CHART_FLOOR_DB, computed, nullptr);
+        if (!done) return false;
+        levels = computed;
+    }
 
     const double rate = static_cast<double>(audio.sample_rate);
     const double bin_hz = rate / static_cast<double>(window_samples);
@@ -324,9 +362,9 @@ bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_sam
                           "fill=\"var(--accent)\" opacity=\"0.05\"/>\n",
                           CHART_LEFT, band_y, CHART_RIGHT - CHART_LEFT, CHART_BOTTOM - band_y) &&
            write_gate_line(out, noise_floor_db, gate_label) &&
-           write_trace_polyline(out, levels.data, bins, bin_hz, nyquist, "--ref-trace") &&
+           write_trace_polyline(out, levels, bins, bin_hz, nyquist, "--ref-trace", reuse.xs) &&
            write_peak_markers(out, peak_freqs, peak_levels, order, count, nyquist) &&
            strbuf_append(out, "</svg>\n") &&
            write_data_island(out, id_suffix, bin_hz, nyquist, noise_floor_db, gate_label,
-                             levels.data, bins, peak_freqs, peak_levels, order, count);
+                             levels, bins, peak_freqs, peak_levels, order, count);
 }

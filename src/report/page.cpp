@@ -169,8 +169,11 @@ bool write_peak_table(StrBuf *page, const ChannelResult &result) {
     return strbuf_append(page, "</tbody>\n</table>\n");
 }
 
-bool write_channel_card(StrBuf *page, const ReportSource &source, const ChannelResult &result) {
+bool write_channel_card(StrBuf *page, const ReportSource &source, uint64_t index, TraceXs *xs) {
+    const ChannelResult &result = source.report->results[index];
     const QueryWindow &w = source.report->window;
+    const uint64_t n = w.window_samples;
+    const ChartSpectrum reuse{source.work, source.spectra ? source.spectra + index * (n / 2) : nullptr, xs};
     char frame_id[32];
     char id_suffix[16];
     std::snprintf(frame_id, sizeof frame_id, "ts-spectral-frame-%u", result.channel);
@@ -193,7 +196,7 @@ bool write_channel_card(StrBuf *page, const ReportSource &source, const ChannelR
                           frame_id) &&
            write_spectral_chart(page, *source.wav, w.window_samples, w.noise_floor_db, w.window_start,
                                 id_suffix, result.channel, count ? freqs : nullptr,
-                                count ? levels : nullptr, result.peak_count) &&
+                                count ? levels : nullptr, result.peak_count, reuse) &&
            strbuf_append(page, "<div class=\"zoom-box\" hidden></div>\n</div>\n<div "
                                "class=\"legend-row\">\n<span><span class=\"sw\" "
                                "style=\"background:var(--ref)\"></span>Signal</span>\n</div>\n") &&
@@ -216,8 +219,9 @@ bool build_page(StrBuf *page, const ReportSource &source) {
     if (!write_head(page, source.input_file) || !write_top_bar(page, source.version) ||
         !write_signal_line(page, source) || !write_key_figures(page, report))
         return false;
+    TraceXs xs; // every chart of the page plots the same bins
     for (uint64_t i = 0; i < report.result_count; ++i)
-        if (!write_channel_card(page, source, report.results[i])) return false;
+        if (!write_channel_card(page, source, i, &xs)) return false;
     return write_footer_and_scripts(page, source.version);
 }
 

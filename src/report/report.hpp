@@ -16,13 +16,23 @@
 #include "base/platform.hpp"
 #include "wav/wav.hpp"
 
+// The level a chart gives a bin of magnitude zero.
+constexpr double CHART_FLOOR_DB = -140.0;
+
 // What the page writer reads; all borrowed, all valid during the call.
+// `work` (a window of the report's length) and `spectra` may be null: they
+// let the charts reuse the run's working memory and, where a chart's window
+// is the analysis window, the analysis spectrum itself. Result i's n/2
+// levels, magnitude zero read as CHART_FLOOR_DB, are at spectra + i * n/2.
 struct ReportSource {
     const char *input_file;
     const WavData *wav;
     const QueryReport *report;
     const char *version;
+    SpectrumWork *work;
+    const double *spectra;
 };
+
 
 // True when the whole page reached the file. On a failure while building,
 // the file is neither created nor truncated.
@@ -65,6 +75,29 @@ bool strbuf_append_path_html(StrBuf *buf, const char *path);
 
 // ---- Spectral chart --------------------------------------------------------
 
+// A trace's x coordinates as text, "x," for each bin from 20 Hz up, the same
+// for every chart of one page: the first chart makes them, the others copy.
+struct TraceXs {
+    StrBuf text;
+    HeapArray<uint64_t> ends; // ends[k]: where bin k's piece ends in `text`
+    uint64_t bins = 0;        // 0 until made
+    double bin_hz = 0.0;
+    double nyquist_hz = 0.0;
+    TraceXs() { strbuf_init(&text); }
+    TraceXs(const TraceXs &) = delete;
+    TraceXs &operator=(const TraceXs &) = delete;
+    ~TraceXs() { strbuf_free(&text); }
+};
+
+// What a chart may reuse (each may be null): working memory for its window
+// length, the chart levels of the analysis window, and the page's trace
+// coordinates.
+struct ChartSpectrum {
+    SpectrumWork *work;
+    const double *levels;
+    TraceXs *xs;
+};
+
 // One channel's chart: the SVG plus its JSON data island, or only a note
 // when the file is shorter than the window. `peak_count` is at most
 // MAX_TOP_PEAKS; the peak arrays may be null when it is 0. False when an
@@ -72,7 +105,7 @@ bool strbuf_append_path_html(StrBuf *buf, const char *path);
 bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_samples,
                           double noise_floor_db, int32_t window_start, const char *id_suffix,
                           uint32_t channel, const double *peak_freqs, const double *peak_levels,
-                          uint64_t peak_count);
+                          uint64_t peak_count, ChartSpectrum reuse);
 
 // ---- Chart toolbar and interaction script ----------------------------------
 

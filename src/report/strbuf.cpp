@@ -70,12 +70,89 @@ bool strbuf_append(StrBuf *buf, const char *text) {
     return strbuf_append_bytes(buf, text, std::strlen(text));
 }
 
+namespace {
+
+// printf's "%.*f" for 0 to 3 decimals of a value below 2^52 in magnitude,
+// done in integers: the value is m * 2^-s with s > 0, so value * 10^d is
+// m * 10^d (below 2^63) shifted right by s, rounded half to even on the bits
+// shifted out, as printf rounds the exact value. Returns the length written
+// to `out` (24 bytes suffice), or -1 when the value is not of that kind.
+int format_fixed_exactly(double value, int decimals, char *out) {
+    static constexpr uint64_t POW10[] = {1, 10, 100, 1000};
+    if (decimals < 0 || decimals > 3 || !(value < 4503599627370496.0 && value > -4503599627370496.0)) return -1;
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const uint64_t biased = (bits >> 52) & 0x7FF;
+    uint64_t m = bits & ((uint64_t{1} << 52) - 1);
+    if (biased != 0) m |= uint64_t{1} << 52;
+    const uint64_t shift = biased != 0 ? 1075 - biased : 1074;
+    const uint64_t scaled = m * POW10[decimals];
+    uint64_t q = 0;
+    if (shift < 64) { // else the value is far below half a unit of the last place
+        q = scaled >> shift;
+        const uint64_t rest = scaled & ((uint64_t{1} << shift) - 1);
+        const uint64_t half = uint64_t{1} << (shift - 1);
+        if (rest > half || (rest == half && (q & 1) != 0)) ++q;
+    }
+    static constexpr char PAIRS[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                    "8081828384858687888990919293949596979899";
+    uint64_t whole = q / POW10[decimals];
+    uint64_t fraction = q % POW10[decimals];
+    char *p = out;
+    if (bits >> 63) *p++ = '-';
+    int digits = 1;
+    for (uint64_t limit = 10; digits < 20 && whole >= limit; limit *= 10) ++digits;
+    char *d = p + digits; // the whole part is written from its last digit
+    for (; whole >= 100; whole /= 100) {
+        const uint64_t pair = whole % 100;
+        *--d = PAIRS[2 * pair + 1];
+        *--d = PAIRS[2 * pair];
+    }
+    if (whole >= 10) {
+        *--d = PAIRS[2 * whole + 1];
+        *--d = PAIRS[2 * whole];
+    } else {
+        *--d = static_cast<char>('0' + whole);
+    }
+    p += digits;
+    if (decimals > 0) {
+        *p++ = '.';
+        if (decimals == 3) {
+            *p++ = static_cast<char>('0' + fraction / 100);
+            fraction %= 100;
+        }
+        if (decimals >= 2) {
+            *p++ = PAIRS[2 * fraction];
+            *p++ = PAIRS[2 * fraction + 1];
+        } else {
+            *p++ = static_cast<char>('0' + fraction);
+        }
+    }
+    return static_cast<int>(p - out);
+}
+
+} // namespace
+
 bool strbuf_append_fixed(StrBuf *buf, double value, int decimals) {
     // Fixed notation with a precision is defined as printf's "%.*f" in the C
-    // locale, byte for byte, and is several times faster: the chart's
-    // thousands of coordinates are written through here. It formats straight
-    // into the spare room; only when that is too small does printf measure
-    // and grow the buffer as usual.
+    // locale, byte for byte; the chart's many coordinates and levels come
+    // through here, so the common case is formatted in integers, the rest by
+    // the library's exact conversion straight into the spare room, and only
+    // when that is too small does printf measure and grow the buffer.
+    const uint64_t required = strbuf_required(buf, 24);
+    if (required != 0 && buf->capacity >= required) {
+        const int length = format_fixed_exactly(value, decimals, buf->data + buf->length);
+        if (length >= 0) {
+            buf->length += static_cast<uint64_t>(length);
+            buf->data[buf->length] = '\0';
+            return true;
+        }
+    } else {
+        char text[24];
+        const int length = format_fixed_exactly(value, decimals, text);
+        if (length >= 0) return strbuf_append_bytes(buf, text, static_cast<size_t>(length));
+    }
     if (buf->data && buf->capacity > buf->length + 1) {
         char *const first = buf->data + buf->length;
         char *const last = buf->data + buf->capacity - 1; // keep room for the terminator

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "base/heap.hpp"
 
@@ -12,6 +13,43 @@ inline uint16_t le16(const unsigned char *p) { return static_cast<uint16_t>(p[0]
 inline uint32_t le32(const unsigned char *p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// The conversions of every encoding, inline for the reading loops.
+// Integers are divided by the largest positive value of their width, so
+// positive full scale is exactly 1.0 and the most negative value a hair below -1.
+inline constexpr double INT16_FULL_SCALE = 32767.0;
+inline constexpr double INT24_FULL_SCALE = 8388607.0;
+inline constexpr double INT32_FULL_SCALE = 2147483647.0;
+
+inline double sample_int16(const unsigned char *p) {
+    auto v = static_cast<int16_t>(static_cast<uint16_t>(p[0] | p[1] << 8));
+    return static_cast<double>(v) / INT16_FULL_SCALE;
+}
+
+inline double sample_int24(const unsigned char *p) {
+    int32_t v = p[0] + 256 * p[1] + 65536 * p[2];
+    if (v & 0x800000) v -= 16777216;
+    return static_cast<double>(v) / INT24_FULL_SCALE;
+}
+
+inline double sample_int32(const unsigned char *p) {
+    auto v = static_cast<int32_t>(le32(p));
+    return static_cast<double>(v) / INT32_FULL_SCALE;
+}
+
+inline double sample_float32(const unsigned char *p) {
+    uint32_t u = le32(p);
+    float f;
+    std::memcpy(&f, &u, sizeof f);
+    return static_cast<double>(f);
+}
+
+inline double sample_float64(const unsigned char *p) {
+    uint64_t u = static_cast<uint64_t>(le32(p)) | static_cast<uint64_t>(le32(p + 4)) << 32;
+    double d;
+    std::memcpy(&d, &u, sizeof d);
+    return d;
 }
 
 enum class WavStream { ok, stopped, no_memory, failed };

@@ -4,41 +4,11 @@
 #include "wav/wav.hpp"
 #include "wav/wav_bytes.hpp"
 
-// Integers are divided by the largest positive value of their width, so
-// positive full scale is exactly 1.0 and the most negative value a hair below -1.
-static constexpr double INT16_FULL_SCALE = 32767.0;
-static constexpr double INT24_FULL_SCALE = 8388607.0;
-static constexpr double INT32_FULL_SCALE = 2147483647.0;
-
-double wav_sample_int16(const unsigned char *p) {
-    auto v = static_cast<int16_t>(static_cast<uint16_t>(p[0] | p[1] << 8));
-    return static_cast<double>(v) / INT16_FULL_SCALE;
-}
-
-double wav_sample_int24(const unsigned char *p) {
-    int32_t v = p[0] + 256 * p[1] + 65536 * p[2];
-    if (v & 0x800000) v -= 16777216;
-    return static_cast<double>(v) / INT24_FULL_SCALE;
-}
-
-double wav_sample_int32(const unsigned char *p) {
-    auto v = static_cast<int32_t>(le32(p));
-    return static_cast<double>(v) / INT32_FULL_SCALE;
-}
-
-double wav_sample_float32(const unsigned char *p) {
-    uint32_t u = le32(p);
-    float f;
-    std::memcpy(&f, &u, sizeof f);
-    return static_cast<double>(f);
-}
-
-double wav_sample_float64(const unsigned char *p) {
-    uint64_t u = static_cast<uint64_t>(le32(p)) | static_cast<uint64_t>(le32(p + 4)) << 32;
-    double d;
-    std::memcpy(&d, &u, sizeof d);
-    return d;
-}
+double wav_sample_int16(const unsigned char *p) { return sample_int16(p); }
+double wav_sample_int24(const unsigned char *p) { return sample_int24(p); }
+double wav_sample_int32(const unsigned char *p) { return sample_int32(p); }
+double wav_sample_float32(const unsigned char *p) { return sample_float32(p); }
+double wav_sample_float64(const unsigned char *p) { return sample_float64(p); }
 
 WavSampleConverter wav_converter(uint32_t encoding) {
     switch (encoding) {

@@ -9,6 +9,12 @@
 // channels it does not need.
 static constexpr uint64_t BLOCK_BYTES = 64 * 1024;
 
+// One channel's samples of n frames `stride` bytes apart, converted inline.
+template <double (*convert)(const unsigned char *)>
+static void convert_run(const unsigned char *p, uint64_t stride, uint64_t n, double *out) {
+    for (uint64_t i = 0; i < n; ++i) out[i] = convert(p + i * stride);
+}
+
 static WavStream read_from_file(const WavData *wav, uint32_t channel, uint64_t first,
                                 uint64_t count, double *out) {
     const WavSampleConverter convert = wav_converter(wav->encoding);
@@ -29,9 +35,17 @@ static WavStream read_from_file(const WavData *wav, uint32_t channel, uint64_t f
         return WavStream::ok;
     }
 
+    const uint32_t encoding = wav->encoding;
     const auto convert_block = [&](const unsigned char *block, uint64_t n, uint64_t done) {
         const unsigned char *p = block + channel * width;
-        for (uint64_t i = 0; i < n; ++i) out[done + i] = convert(p + i * frame_size);
+        double *to = out + done;
+        switch (encoding) {
+        case WAV_ENCODING_INT16: convert_run<sample_int16>(p, frame_size, n, to); break;
+        case WAV_ENCODING_INT24: convert_run<sample_int24>(p, frame_size, n, to); break;
+        case WAV_ENCODING_INT32: convert_run<sample_int32>(p, frame_size, n, to); break;
+        case WAV_ENCODING_FLOAT32: convert_run<sample_float32>(p, frame_size, n, to); break;
+        default: convert_run<sample_float64>(p, frame_size, n, to); break;
+        }
         return true;
     };
     return wav_stream_items(wav->file, static_cast<int64_t>(offset), frame_size, count, BLOCK_BYTES,
@@ -45,8 +59,12 @@ bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint6
     const int64_t end = start + static_cast<int64_t>(count);
     const int64_t lo = start > 0 ? start : 0;
     const int64_t hi = end < frames ? end : frames;
-    for (uint64_t i = 0; i < count; ++i) out[i] = 0.0;
-    if (lo >= hi || channel >= wav->channels) return true;
+    if (lo >= hi || channel >= wav->channels) {
+        for (uint64_t i = 0; i < count; ++i) out[i] = 0.0;
+        return true;
+    }
+    for (int64_t i = 0; i < lo - start; ++i) out[i] = 0.0;
+    for (uint64_t i = static_cast<uint64_t>(hi - start); i < count; ++i) out[i] = 0.0;
 
     double *dst = out + (lo - start);
     const uint64_t first = static_cast<uint64_t>(lo);

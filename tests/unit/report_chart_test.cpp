@@ -39,7 +39,7 @@ TEST(SpectralChart, KilohertzLabelFromExactly1000Hz) {
     const double freqs[] = {999.99, 1000.0};
     const double levels[] = {-6.0, -12.0};
     Page p;
-    ASSERT_TRUE(write_spectral_chart(&p.buf, silent, 1024, -80.0, 0, "", 0, freqs, levels, 2));
+    ASSERT_TRUE(write_spectral_chart(&p.buf, silent, 1024, -80.0, 0, "", 0, freqs, levels, 2, {}));
     EXPECT_NE(p.text().find(">1000</text>"), std::string::npos);
     EXPECT_NE(p.text().find(">1.00k</text>"), std::string::npos);
 }
@@ -67,7 +67,7 @@ TEST(SpectralChart, WindowIsPlacedInsideTheFile) {
         std::vector<double> want(n / 2);
         ASSERT_TRUE(spectrum_db(a, 1, c.placed, n, -140.0, want.data(), nullptr));
         Page p;
-        ASSERT_TRUE(write_spectral_chart(&p.buf, a, n, -80.0, c.window_start, "-ch1", 1, nullptr, nullptr, 0));
+        ASSERT_TRUE(write_spectral_chart(&p.buf, a, n, -80.0, c.window_start, "-ch1", 1, nullptr, nullptr, 0, {}));
         const std::vector<double> got = ref_trace(p.text());
         ASSERT_EQ(got.size(), n / 2) << c.window_start;
         for (size_t k = 0; k < got.size(); ++k) ASSERT_NEAR(got[k], want[k], 0.0051) << c.window_start << " bin " << k;
