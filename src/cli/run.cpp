@@ -60,10 +60,10 @@ static bool analyze_channels(const Options &o, const WavData &wav, SpectrumWork 
     for (uint32_t ch = first; ch < last && report->result_count < MAX_CHANNEL_RESULTS; ++ch) {
         ChannelResult &slot = report->results[report->result_count];
         slot.channel = ch;
-        const double *levels = work->levels();
-        const double *magnitudes = work->magnitudes();
+        double *levels = work->levels();
+        double *magnitudes = work->magnitudes();
         int64_t found = analyze_channel_with(work, wav, ch, report->window, static_cast<uint64_t>(o.top),
-                                             slot.top_peaks, MAX_TOP_PEAKS, work->levels(), work->magnitudes());
+                                             slot.top_peaks, MAX_TOP_PEAKS, levels, magnitudes);
         if (found < 0) return false;
         if (chart_levels) {
             double *kept = chart_levels + report->result_count * bins;

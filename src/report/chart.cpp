@@ -232,14 +232,15 @@ bool make_trace_xs(TraceXs *xs, uint64_t bins, double bin_hz, double nyquist_hz)
     const double log_span = chart_log_span(nyquist_hz);
     xs->bins = 0;
     xs->text.length = 0;
-    if (!xs->ends.allocate(bins)) return false;
+    if (!xs->starts.allocate(bins + 1)) return false;
     for (uint64_t k = 0; k < bins; ++k) {
+        xs->starts[k] = xs->text.length;
         const double f = static_cast<double>(k) * bin_hz;
         if (f >= FREQ_MIN_HZ &&
             (!strbuf_append_fixed(&xs->text, chart_freq_to_x(f, log_span), 2) || !strbuf_append_char(&xs->text, ',')))
             return false;
-        xs->ends[k] = xs->text.length;
     }
+    xs->starts[bins] = xs->text.length;
     xs->bins = bins;
     xs->bin_hz = bin_hz;
     xs->nyquist_hz = nyquist_hz;
@@ -247,24 +248,22 @@ bool make_trace_xs(TraceXs *xs, uint64_t bins, double bin_hz, double nyquist_hz)
 }
 
 // The spectrum trace: one "%.2f,%.2f " point per bin from 20 Hz up, its x
-// taken from the page's coordinates when given.
+// taken from the page's coordinates (made here when none are given).
 bool write_trace_polyline(StrBuf *out, const double *levels, uint64_t bins, double bin_hz,
                           double nyquist_hz, const char *colour_var, TraceXs *xs) {
+    TraceXs own;
+    if (!xs) xs = &own;
+    if ((xs->bins != bins || xs->bin_hz != bin_hz || xs->nyquist_hz != nyquist_hz) &&
+        !make_trace_xs(xs, bins, bin_hz, nyquist_hz))
+        return false;
     if (!strbuf_appendf(out, "<polyline fill=\"none\" stroke=\"var(%s)\" stroke-width=\"1.5\" points=\"",
                         colour_var))
         return false;
-    if (xs && (xs->bins != bins || xs->bin_hz != bin_hz || xs->nyquist_hz != nyquist_hz) &&
-        !make_trace_xs(xs, bins, bin_hz, nyquist_hz))
-        return false;
-    const double log_span = chart_log_span(nyquist_hz);
     for (uint64_t k = 0; k < bins; ++k) {
-        const double f = static_cast<double>(k) * bin_hz;
-        if (f < FREQ_MIN_HZ) continue;
-        const bool x_written =
-            xs ? strbuf_append_bytes(out, xs->text.data + (k > 0 ? xs->ends[k - 1] : 0),
-                                     static_cast<size_t>(xs->ends[k] - (k > 0 ? xs->ends[k - 1] : 0)))
-               : strbuf_append_fixed(out, chart_freq_to_x(f, log_span), 2) && strbuf_append_char(out, ',');
-        if (!x_written || !strbuf_append_fixed(out, chart_db_to_y(levels[k]), 2) || !strbuf_append_char(out, ' '))
+        const uint64_t x_length = xs->starts[k + 1] - xs->starts[k];
+        if (x_length == 0) continue; // below 20 Hz
+        if (!strbuf_append_bytes(out, xs->text.data + xs->starts[k], static_cast<size_t>(x_length)) ||
+            !strbuf_append_fixed(out, chart_db_to_y(levels[k]), 2) || !strbuf_append_char(out, ' '))
             return false;
     }
     return strbuf_append(out, "\"/>\n");

@@ -79,7 +79,7 @@ bool strbuf_append_path_html(StrBuf *buf, const char *path);
 // for every chart of one page: the first chart makes them, the others copy.
 struct TraceXs {
     StrBuf text;
-    HeapArray<uint64_t> ends; // ends[k]: where bin k's piece ends in `text`
+    HeapArray<uint64_t> starts; // bin k's piece is text[starts[k] .. starts[k + 1])
     uint64_t bins = 0;        // 0 until made
     double bin_hz = 0.0;
     double nyquist_hz = 0.0;
