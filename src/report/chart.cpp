@@ -229,6 +229,7 @@ bool write_gate_line(StrBuf *out, double level_db, const char *label) {
 
 // "x," for every bin from 20 Hz up, as the trace writes them.
 bool make_trace_xs(TraceXs *xs, uint64_t bins, double bin_hz, double nyquist_hz) {
+    if (xs->bins == bins && xs->bin_hz == bin_hz && xs->nyquist_hz == nyquist_hz) return true;
     const double log_span = chart_log_span(nyquist_hz);
     xs->bins = 0;
     xs->text.length = 0;
@@ -253,9 +254,7 @@ bool write_trace_polyline(StrBuf *out, const double *levels, uint64_t bins, doub
                           double nyquist_hz, const char *colour_var, TraceXs *xs) {
     TraceXs own;
     if (!xs) xs = &own;
-    if ((xs->bins != bins || xs->bin_hz != bin_hz || xs->nyquist_hz != nyquist_hz) &&
-        !make_trace_xs(xs, bins, bin_hz, nyquist_hz))
-        return false;
+    if (!make_trace_xs(xs, bins, bin_hz, nyquist_hz)) return false;
     if (!strbuf_appendf(out, "<polyline fill=\"none\" stroke=\"var(%s)\" stroke-width=\"1.5\" points=\"",
                         colour_var))
         return false;
@@ -305,7 +304,28 @@ bool write_data_island(StrBuf *out, const char *id_suffix, double bin_hz, double
     return strbuf_append(out, "]") && strbuf_append(out, "}</script>\n");
 }
 
+double chart_bin_hz(uint32_t sample_rate, uint64_t window_samples) {
+    return static_cast<double>(sample_rate) / static_cast<double>(window_samples);
+}
+
 } // namespace
+
+bool trace_xs_prepare(TraceXs *xs, uint32_t sample_rate, uint64_t window_samples) {
+    return make_trace_xs(xs, window_samples / 2, chart_bin_hz(sample_rate, window_samples),
+                         static_cast<double>(sample_rate) * 0.5);
+}
+
+int64_t chart_window_start(const WavData &audio, uint64_t window_samples, int32_t window_start) {
+    // Files of 2 GiB or more are refused at load, so the frame count is
+    // below 2^30 and fits.
+    const int32_t frames = static_cast<int32_t>(audio.frames);
+    const int64_t usable = frames > 0 ? frames : 0;
+    const int64_t n = static_cast<int32_t>(window_samples);
+    if (n > usable) return -1;
+    int64_t start = window_start > 0 ? window_start : 0;
+    if (start + n > usable) start = usable - n;
+    return start;
+}
 
 bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_samples,
                           double noise_floor_db, int32_t window_start, const char *id_suffix,
@@ -313,21 +333,15 @@ bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_sam
                           uint64_t peak_count, ChartSpectrum reuse) {
     // The chart's window always lies wholly inside the file: near either end
     // it is shifted inward instead of reading silence.
-    // Files of 2 GiB or more are refused at load, so the frame count is
-    // below 2^30 and fits.
-    const int32_t frames = static_cast<int32_t>(audio.frames);
-    const int64_t usable = frames > 0 ? frames : 0;
-    const int64_t n = static_cast<int32_t>(window_samples);
-    if (n > usable) return strbuf_append(out, NOTE_TOO_SHORT);
-    int64_t start = window_start > 0 ? window_start : 0;
-    if (start + n > usable) start = usable - n;
+    const int64_t start = chart_window_start(audio, window_samples, window_start);
+    if (start < 0) return strbuf_append(out, NOTE_TOO_SHORT);
 
     const uint64_t bins = window_samples / 2;
-    // The analysis window's own levels when the chart's window is that one;
-    // else a spectrum of its own, in the run's working memory when given.
+    // The levels given, else a spectrum of its own, in the run's working
+    // memory when that has the right length.
     HeapArray<double> own_levels;
     const double *levels = reuse.levels;
-    if (!reuse.levels || start != window_start) {
+    if (!levels) {
         const bool shared = reuse.work && reuse.work->n == window_samples;
         if (!shared && !own_levels.allocate(bins)) return false;
         double *computed = shared ? reuse.work->levels() : own_levels.data;
@@ -339,9 +353,8 @@ bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_sam
         levels = computed;
     }
 
-    const double rate = static_cast<double>(audio.sample_rate);
-    const double bin_hz = rate / static_cast<double>(window_samples);
-    const double nyquist = rate * 0.5;
+    const double bin_hz = chart_bin_hz(audio.sample_rate, window_samples);
+    const double nyquist = static_cast<double>(audio.sample_rate) * 0.5;
     char gate_label[40];
     std::snprintf(gate_label, sizeof gate_label, "noise floor %.0fdB", noise_floor_db);
 

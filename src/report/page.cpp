@@ -169,11 +169,47 @@ bool write_peak_table(StrBuf *page, const ChannelResult &result) {
     return strbuf_append(page, "</tbody>\n</table>\n");
 }
 
-bool write_channel_card(StrBuf *page, const ReportSource &source, uint64_t index, TraceXs *xs) {
+// What the charts draw, made before the file is opened: the trace
+// coordinates and each chart's levels at levels + i * n/2.
+struct ChartInputs {
+    TraceXs xs;
+    HeapArray<double> own; // when the run kept no spectra
+    double *levels = nullptr;
+};
+
+// Every chart whose window lies inside the file gets the levels of that
+// window: the analysis levels where the window did not move, else a spectrum
+// computed here.
+bool prepare_charts(const ReportSource &source, ChartInputs *in) {
+    const QueryWindow &w = source.report->window;
+    const uint64_t n = w.window_samples;
+    const uint64_t count = source.report->result_count;
+    in->levels = source.spectra;
+    if (!in->levels) {
+        if (!in->own.allocate(count * (n / 2))) return false;
+        in->levels = in->own.data;
+    }
+    const int64_t start = chart_window_start(*source.wav, n, w.window_start);
+    if (start < 0) return true; // every chart is a note
+    if (!trace_xs_prepare(&in->xs, source.wav->sample_rate, n)) return false;
+    if (source.spectra && start == w.window_start) return true;
+    const bool shared = source.work && source.work->n == n;
+    for (uint64_t i = 0; i < count; ++i) {
+        const uint32_t channel = source.report->results[i].channel;
+        double *levels = in->levels + i * (n / 2);
+        const int32_t at = static_cast<int32_t>(start);
+        if (!(shared ? spectrum_db_with(source.work, *source.wav, channel, at, CHART_FLOOR_DB, levels, nullptr)
+                     : spectrum_db(*source.wav, channel, at, n, CHART_FLOOR_DB, levels, nullptr)))
+            return false;
+    }
+    return true;
+}
+
+bool write_channel_card(StrBuf *page, const ReportSource &source, uint64_t index, ChartInputs *in) {
     const ChannelResult &result = source.report->results[index];
     const QueryWindow &w = source.report->window;
     const uint64_t n = w.window_samples;
-    const ChartSpectrum reuse{source.work, source.spectra ? source.spectra + index * (n / 2) : nullptr, xs};
+    const ChartSpectrum reuse{source.work, in->levels + index * (n / 2), &in->xs};
     char frame_id[32];
     char id_suffix[16];
     std::snprintf(frame_id, sizeof frame_id, "ts-spectral-frame-%u", result.channel);
@@ -214,37 +250,43 @@ bool write_footer_and_scripts(StrBuf *page, const char *version) {
            strbuf_append(page, "</body>\n</html>\n");
 }
 
-bool build_page(StrBuf *page, const ReportSource &source) {
+bool build_page(StrBuf *page, const ReportSource &source, ChartInputs *charts) {
     const QueryReport &report = *source.report;
     if (!write_head(page, source.input_file) || !write_top_bar(page, source.version) ||
         !write_signal_line(page, source) || !write_key_figures(page, report))
         return false;
-    TraceXs xs; // every chart of the page plots the same bins
     for (uint64_t i = 0; i < report.result_count; ++i)
-        if (!write_channel_card(page, source, i, &xs)) return false;
+        if (!write_channel_card(page, source, i, charts)) return false;
     return write_footer_and_scripts(page, source.version);
 }
+
+// The page passes through this much memory on its way to the file; every
+// formatted piece is far smaller.
+constexpr uint64_t PAGE_BUFFER_BYTES = 65535;
+
+// Owns the page buffer on every way out.
+struct PageBuffer {
+    StrBuf buf;
+    PageBuffer() { strbuf_init(&buf); }
+    PageBuffer(const PageBuffer &) = delete;
+    PageBuffer &operator=(const PageBuffer &) = delete;
+    ~PageBuffer() { strbuf_free(&buf); }
+};
 
 } // namespace
 
 bool write_html_report(const char *path, const ReportSource &source) {
     if (same_file(path, source.input_file)) return false;
-    StrBuf page;
-    strbuf_init(&page);
-    // The file is opened only once the page is complete, so a failed build
-    // never creates or truncates it.
-    if (!build_page(&page, source)) {
-        strbuf_free(&page);
-        return false;
-    }
+    // Everything that can run out of memory happens before the file is
+    // opened, so a failure never creates or truncates it.
+    ChartInputs charts;
+    PageBuffer page;
+    if (!prepare_charts(source, &charts) || !strbuf_reserve(&page.buf, PAGE_BUFFER_BYTES)) return false;
     std::FILE *file = platform_fopen(path, "wb");
-    if (!file) {
-        strbuf_free(&page);
-        return false;
-    }
-    const size_t length = static_cast<size_t>(page.length);
-    const size_t written = std::fwrite(page.data, 1, length, file);
+    if (!file) return false;
+    std::setvbuf(file, nullptr, _IONBF, 0); // the page buffer is the only buffer
+    page.buf.sink = file;
+    const bool written = build_page(&page.buf, source, &charts) && strbuf_flush(&page.buf);
     std::fclose(file);
-    strbuf_free(&page);
-    return written == length;
+    return written;
 }

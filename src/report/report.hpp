@@ -1,16 +1,19 @@
 // HTML report: one self-contained page with a zoomable spectrum chart per
-// analysed channel, built in memory and written with one write.
+// analysed channel.
 //
 //   ReportSource src = {path_in, &wav, &report, TONESIFT_VERSION};
 //   if (!write_html_report("take.html", src)) { /* nothing created or truncated */ }
 //
 // Every fragment writer appends to a StrBuf and returns false at the first
-// append that fails; what it wrote before that stays, and the page writer
-// then throws the whole page away.
+// append that fails; what it wrote before that stays. The page writer makes
+// every allocation the page needs before it opens the file, then streams the
+// page through one bounded buffer, so a page of megabytes never sits in
+// memory whole and nothing after the open can fail but the writing itself.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "analysis/analysis.hpp"
 #include "base/platform.hpp"
@@ -23,14 +26,15 @@ constexpr double CHART_FLOOR_DB = -140.0;
 // `work` (a window of the report's length) and `spectra` may be null: they
 // let the charts reuse the run's working memory and, where a chart's window
 // is the analysis window, the analysis spectrum itself. Result i's n/2
-// levels, magnitude zero read as CHART_FLOOR_DB, are at spectra + i * n/2.
+// levels, magnitude zero read as CHART_FLOOR_DB, are at spectra + i * n/2;
+// the writer overwrites those whose chart shifts its window.
 struct ReportSource {
     const char *input_file;
     const WavData *wav;
     const QueryReport *report;
     const char *version;
     SpectrumWork *work;
-    const double *spectra;
+    double *spectra;
 };
 
 
@@ -47,18 +51,29 @@ bool write_html_report(const char *path, const ReportSource &source);
 //   strbuf_init(&b);
 //   bool ok = strbuf_appendf(&b, "%u Hz", rate) && strbuf_append_html(&b, name);
 //   strbuf_free(&b);   // on every way out
+//
+// With a `sink`, the buffer stays within the capacity it has: when a piece
+// does not fit, the text so far is written to the sink first, and a piece
+// of plain bytes larger than the whole buffer goes straight after it.
 struct StrBuf {
     char *data;        // owned; null until the first append that needs room
     uint64_t length;   // bytes of text, terminator excluded
     uint64_t capacity; // bytes allocated at `data`
+    std::FILE *sink;   // borrowed; null for text kept in memory
 };
 
 void strbuf_init(StrBuf *buf);
 // Releases the storage; safe on a buffer that never grew and after a free.
 void strbuf_free(StrBuf *buf);
+// Makes room for `bytes` of text in all, growing as appends would.
+bool strbuf_reserve(StrBuf *buf, uint64_t bytes);
+// Writes the text to the sink and empties the buffer; false when the write
+// fell short.
+bool strbuf_flush(StrBuf *buf);
 
-// Each append returns false when memory runs out (or a format fails); the
-// buffer is then exactly as before the call and still usable.
+// Each append returns false when memory runs out (or a format fails, or a
+// sink's write falls short); without a sink the buffer is then exactly as
+// before the call and still usable.
 bool strbuf_append(StrBuf *buf, const char *text);
 bool strbuf_append_char(StrBuf *buf, char c);
 bool strbuf_appendf(StrBuf *buf, const char *format, ...) PRINTF_LIKE(2, 3);
@@ -89,9 +104,18 @@ struct TraceXs {
     ~TraceXs() { strbuf_free(&text); }
 };
 
+// Makes `xs` the coordinates of every chart of a window of `window_samples`
+// at `sample_rate`, unless it already is.
+bool trace_xs_prepare(TraceXs *xs, uint32_t sample_rate, uint64_t window_samples);
+
+// Where the chart of the query window starting at `window_start` begins: the
+// window shifted inward to lie wholly inside the file; -1 when the file is
+// shorter than the window and the chart is only a note.
+int64_t chart_window_start(const WavData &audio, uint64_t window_samples, int32_t window_start);
+
 // What a chart may reuse (each may be null): working memory for its window
-// length, the chart levels of the analysis window, and the page's trace
-// coordinates.
+// length, the levels of the chart's own window (from chart_window_start),
+// and the page's trace coordinates.
 struct ChartSpectrum {
     SpectrumWork *work;
     const double *levels;

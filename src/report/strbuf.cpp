@@ -9,16 +9,24 @@
 
 namespace {
 
-// Makes room for `required` bytes (terminator included). On failure the
-// record is untouched and its old storage still owned by it.
-bool strbuf_reserve(StrBuf *buf, uint64_t required) {
-    return heap_reserve(&buf->data, &buf->capacity, required);
-}
-
 // Bytes needed after appending `n` more, terminator included; 0 on overflow.
 uint64_t strbuf_required(const StrBuf *buf, uint64_t n) {
     if (n > UINT64_MAX - 1 - buf->length) return 0;
     return buf->length + n + 1;
+}
+
+// Makes room for `n` more bytes and their terminator, first by handing the
+// text so far to the sink. On failure without a sink the record is untouched
+// and its old storage still owned by it.
+bool strbuf_room(StrBuf *buf, uint64_t n) {
+    uint64_t required = strbuf_required(buf, n);
+    if (required == 0) return false;
+    if (required <= buf->capacity) return true;
+    if (buf->sink && buf->length > 0) {
+        if (!strbuf_flush(buf)) return false;
+        required = n + 1;
+    }
+    return heap_reserve(&buf->data, &buf->capacity, required);
 }
 
 // Entity for a byte that must not appear raw in HTML text or attributes.
@@ -50,6 +58,21 @@ void strbuf_init(StrBuf *buf) {
     buf->data = nullptr;
     buf->length = 0;
     buf->capacity = 0;
+    buf->sink = nullptr;
+}
+
+bool strbuf_reserve(StrBuf *buf, uint64_t bytes) {
+    return bytes < UINT64_MAX && heap_reserve(&buf->data, &buf->capacity, bytes + 1);
+}
+
+bool strbuf_flush(StrBuf *buf) {
+    if (buf->length == 0) return true;
+    if (!buf->sink) return false;
+    const size_t n = static_cast<size_t>(buf->length);
+    if (std::fwrite(buf->data, 1, n, buf->sink) != n) return false;
+    buf->length = 0;
+    buf->data[0] = '\0';
+    return true;
 }
 
 void strbuf_free(StrBuf *buf) {
@@ -58,8 +81,9 @@ void strbuf_free(StrBuf *buf) {
 }
 
 bool strbuf_append_bytes(StrBuf *buf, const char *bytes, size_t n) {
-    const uint64_t required = strbuf_required(buf, n);
-    if (required == 0 || !strbuf_reserve(buf, required)) return false;
+    if (buf->sink && n >= buf->capacity) // would not fit even when empty
+        return strbuf_flush(buf) && std::fwrite(bytes, 1, n, buf->sink) == n;
+    if (!strbuf_room(buf, n)) return false;
     std::memcpy(buf->data + buf->length, bytes, n);
     buf->length += n;
     buf->data[buf->length] = '\0';
@@ -77,9 +101,9 @@ namespace {
 // m * 10^d (below 2^63) shifted right by s, rounded half to even on the bits
 // shifted out, as printf rounds the exact value. Returns the length written
 // to `out` (24 bytes suffice), or -1 when the value is not of that kind.
-int format_fixed_exactly(double value, int decimals, char *out) {
+template <int decimals> int format_fixed_exactly(double value, char *out) {
     static constexpr uint64_t POW10[] = {1, 10, 100, 1000};
-    if (decimals < 0 || decimals > 3 || !(value < 4503599627370496.0 && value > -4503599627370496.0)) return -1;
+    if (!(value < 4503599627370496.0 && value > -4503599627370496.0)) return -1;
     uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     const uint64_t biased = (bits >> 52) & 0x7FF;
@@ -132,6 +156,18 @@ int format_fixed_exactly(double value, int decimals, char *out) {
     return static_cast<int>(p - out);
 }
 
+// The decimals as a constant, so the divisions by 10^decimals become
+// multiplications.
+int format_fixed_exactly(double value, int decimals, char *out) {
+    switch (decimals) {
+    case 0: return format_fixed_exactly<0>(value, out);
+    case 1: return format_fixed_exactly<1>(value, out);
+    case 2: return format_fixed_exactly<2>(value, out);
+    case 3: return format_fixed_exactly<3>(value, out);
+    default: return -1;
+    }
+}
+
 } // namespace
 
 bool strbuf_append_fixed(StrBuf *buf, double value, int decimals) {
@@ -168,8 +204,7 @@ bool strbuf_append_fixed(StrBuf *buf, double value, int decimals) {
 }
 
 bool strbuf_append_char(StrBuf *buf, char c) {
-    const uint64_t required = strbuf_required(buf, 1);
-    if (required == 0 || !strbuf_reserve(buf, required)) return false;
+    if (!strbuf_room(buf, 1)) return false;
     buf->data[buf->length] = c;
     buf->length += 1;
     buf->data[buf->length] = '\0';
@@ -186,8 +221,7 @@ bool strbuf_appendf(StrBuf *buf, const char *format, ...) {
     bool ok = false;
     if (measured >= 0) {
         const uint64_t n = static_cast<uint64_t>(measured);
-        const uint64_t required = strbuf_required(buf, n);
-        if (required != 0 && strbuf_reserve(buf, required)) {
+        if (strbuf_room(buf, n)) {
             std::vsnprintf(buf->data + buf->length, static_cast<size_t>(n + 1), format, args);
             buf->length += n;
             ok = true;

@@ -70,4 +70,36 @@ TEST(StrBuf, FixedAppendMatchesPrintf) {
     }
 }
 
+// Streamed through a small buffer, the sink receives exactly the text the
+// same appends build in memory: pieces that land on the buffer's end, that
+// need it emptied first, and that are larger than the whole buffer.
+TEST(StrBuf, SinkGetsTheWholeText) {
+    StrBuf whole;
+    StrBuf streamed;
+    strbuf_init(&whole);
+    strbuf_init(&streamed);
+    std::FILE *file = std::tmpfile();
+    ASSERT_TRUE(file && strbuf_reserve(&streamed, 255));
+    streamed.sink = file;
+    const std::string big(700, 'b');
+    for (int i = 0; i < 400; ++i) {
+        for (StrBuf *b : {&whole, &streamed}) {
+            const std::string run(static_cast<size_t>(i % 300), static_cast<char>('a' + i % 26));
+            ASSERT_TRUE(strbuf_append(b, run.c_str()) && strbuf_append_char(b, '|') &&
+                        strbuf_append_fixed(b, i * -1.25, 2) && strbuf_appendf(b, "<%d>", i) &&
+                        strbuf_append_bytes(b, big.data(), static_cast<size_t>(i % 7 == 0 ? 700 : 255)));
+            ASSERT_LE(b->length, b == &streamed ? 255u : b->length);
+        }
+    }
+    ASSERT_TRUE(strbuf_flush(&streamed));
+    EXPECT_EQ(streamed.capacity, 256u);
+    std::string written(whole.length + 1, '\0');
+    std::rewind(file);
+    written.resize(std::fread(&written[0], 1, written.size(), file));
+    EXPECT_EQ(written, text_of(whole));
+    std::fclose(file);
+    strbuf_free(&whole);
+    strbuf_free(&streamed);
+}
+
 } // namespace
