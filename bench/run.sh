@@ -62,9 +62,26 @@ done
 f="$work/ch8.wav"
 signal "$f" 10 8 i24
 cat "$f" >/dev/null
-default=$(median_ms "$bin" --input "$f" --at 5)
-wide=$(median_ms "$bin" --input "$f" --at 5 --window-samples 32768)
-html=$(median_ms "$bin" --input "$f" --at 5 --window-samples 32768 --html "$work/r.html")
+# The three queries take turns, so a drift in the machine's speed moves all
+# three alike and leaves the ratios alone.
+ms_now() { echo $(( $(date +%s%N) / 1000 )); }
+: > "$work/t.default"; : > "$work/t.wide"; : > "$work/t.html"
+for _ in $(seq "$runs"); do
+  for row in default wide html; do
+    case $row in
+      default) set -- ;;
+      wide) set -- --window-samples 32768 ;;
+      html) set -- --window-samples 32768 --html "$work/r.html" ;;
+    esac
+    t0=$(ms_now)
+    "$bin" --input "$f" --at 5 "$@" >/dev/null 2>&1
+    echo $(( $(ms_now) - t0 )) >> "$work/t.$row"
+  done
+done
+median_of() { sort -n "$1" | awk -v m=$(( (runs + 1) / 2 )) 'NR == m { printf "%.2f", $1 / 1000 }'; }
+default=$(median_of "$work/t.default")
+wide=$(median_of "$work/t.wide")
+html=$(median_of "$work/t.html")
 for row in "default:8ch 4096 stdout:$default:--window-samples 4096:-" \
            "wide:8ch 32768 stdout:$wide:--window-samples 32768:$(ratio "$wide" "$default") x the 4096 query" \
            "html:8ch 32768 --html:$html:--window-samples 32768 --html $work/r.html:$(ratio "$html" "$wide") x the same query without --html"; do

@@ -95,12 +95,12 @@ struct SpectrumWork {
     uint64_t n = 0;
     HeapArray<double> window;     // n weights
     HeapArray<Complex> twiddles;  // n/2 - 1: the last stage, one block, makes its own
-    HeapArray<Complex> buf;       // n
-    HeapArray<double> scratch;    // n: a window's samples, then free for a spectrum's
-                                  // levels and magnitudes (n/2 each) once transformed
+    HeapArray<Complex> buf;       // n; the window's samples arrive in its first n
+                                  // doubles, and a spectrum's magnitudes may leave there
+    HeapArray<double> spare;      // n / 2: a spectrum's levels when kept nowhere else
     HeapArray<Peak> candidates;   // n / 2
-    double *levels() { return scratch.data; }
-    double *magnitudes() { return scratch.data + n / 2; }
+    double *levels() { return spare.data; }
+    double *magnitudes() { return reinterpret_cast<double *>(buf.data); }
 };
 // False when memory runs out.
 bool spectrum_work_init(SpectrumWork *work, uint64_t n);

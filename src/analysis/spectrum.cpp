@@ -3,9 +3,12 @@
 #include "analysis/analysis.hpp"
 #include "base/heap.hpp"
 
+// The FFT buffer is also read and written as plain doubles.
+static_assert(sizeof(Complex) == 2 * sizeof(double), "Complex is two doubles, no padding");
+
 bool spectrum_work_init(SpectrumWork *work, uint64_t n) {
     if (!work->window.allocate(n) || !work->twiddles.allocate(n / 2) || !work->buf.allocate(n) ||
-        !work->scratch.allocate(n) || !work->candidates.allocate(n / 2))
+        !work->spare.allocate(n / 2) || !work->candidates.allocate(n / 2))
         return false;
     for (uint64_t i = 0; i < n; ++i) work->window[i] = window_weight(i, n);
     fft_twiddles(n, work->twiddles.data);
@@ -17,14 +20,18 @@ bool spectrum_db_with(SpectrumWork *work, const WavData &wav, uint32_t channel, 
                       double floor_db, double *levels, double *magnitudes) {
     const uint64_t n = work->n;
     Complex *buf = work->buf.data;
-    const double *samples = work->scratch.data; // free again once windowed
+    double *samples = reinterpret_cast<double *>(buf);
     const double *window = work->window.data;
     // Frames outside the file come back as silence.
-    if (!wav_read_channel(&wav, channel, start, n, work->scratch.data)) return false;
-    for (uint64_t i = 0; i < n; ++i) buf[i] = {window[i] * samples[i], 0.0};
+    if (!wav_read_channel(&wav, channel, start, n, samples)) return false;
+    // Windowed in place from the end: complex i covers doubles 2i and 2i + 1,
+    // none of them a sample still to be read.
+    for (uint64_t i = n; i-- > 0;) buf[i] = {window[i] * samples[i], 0.0};
 
     fft_forward(buf, n, work->twiddles.data);
 
+    // Magnitudes may go to the buffer's first n/2 doubles: double k lies in
+    // bin k/2, which is read by then.
     const double scale = 4.0 / static_cast<double>(n);
     for (uint64_t k = 0; k < n / 2; ++k) {
         const double m = std::hypot(buf[k].re, buf[k].im) * scale;

@@ -60,15 +60,16 @@ static bool analyze_channels(const Options &o, const WavData &wav, SpectrumWork 
     for (uint32_t ch = first; ch < last && report->result_count < MAX_CHANNEL_RESULTS; ++ch) {
         ChannelResult &slot = report->results[report->result_count];
         slot.channel = ch;
-        double *levels = work->levels();
+        // A kept spectrum is analysed where it is kept, and then given the
+        // chart's floor.
+        double *levels = chart_levels ? chart_levels + report->result_count * bins : work->levels();
         double *magnitudes = work->magnitudes();
         int64_t found = analyze_channel_with(work, wav, ch, report->window, static_cast<uint64_t>(o.top),
                                              slot.top_peaks, MAX_TOP_PEAKS, levels, magnitudes);
         if (found < 0) return false;
-        if (chart_levels) {
-            double *kept = chart_levels + report->result_count * bins;
-            for (uint64_t k = 0; k < bins; ++k) kept[k] = magnitudes[k] > 0.0 ? levels[k] : CHART_FLOOR_DB;
-        }
+        if (chart_levels)
+            for (uint64_t k = 0; k < bins; ++k)
+                if (!(magnitudes[k] > 0.0)) levels[k] = CHART_FLOOR_DB;
         slot.peak_count = static_cast<uint64_t>(found);
         ++report->result_count;
     }

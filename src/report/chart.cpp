@@ -233,15 +233,15 @@ bool make_trace_xs(TraceXs *xs, uint64_t bins, double bin_hz, double nyquist_hz)
     const double log_span = chart_log_span(nyquist_hz);
     xs->bins = 0;
     xs->text.length = 0;
-    if (!xs->starts.allocate(bins + 1)) return false;
+    if (!xs->lengths.allocate(bins)) return false;
     for (uint64_t k = 0; k < bins; ++k) {
-        xs->starts[k] = xs->text.length;
+        const uint64_t before = xs->text.length;
         const double f = static_cast<double>(k) * bin_hz;
-        if (f >= FREQ_MIN_HZ &&
-            (!strbuf_append_fixed(&xs->text, chart_freq_to_x(f, log_span), 2) || !strbuf_append_char(&xs->text, ',')))
+        if (f >= FREQ_MIN_HZ && !strbuf_append_number(&xs->text, "", 0, chart_freq_to_x(f, log_span), 2, ','))
             return false;
+        // Above 20 Hz the axis ends near 1000, so a piece is a few bytes.
+        xs->lengths[k] = static_cast<uint8_t>(xs->text.length - before);
     }
-    xs->starts[bins] = xs->text.length;
     xs->bins = bins;
     xs->bin_hz = bin_hz;
     xs->nyquist_hz = nyquist_hz;
@@ -258,12 +258,12 @@ bool write_trace_polyline(StrBuf *out, const double *levels, uint64_t bins, doub
     if (!strbuf_appendf(out, "<polyline fill=\"none\" stroke=\"var(%s)\" stroke-width=\"1.5\" points=\"",
                         colour_var))
         return false;
+    const char *x = xs->text.data;
     for (uint64_t k = 0; k < bins; ++k) {
-        const uint64_t x_length = xs->starts[k + 1] - xs->starts[k];
+        const size_t x_length = xs->lengths[k];
         if (x_length == 0) continue; // below 20 Hz
-        if (!strbuf_append_bytes(out, xs->text.data + xs->starts[k], static_cast<size_t>(x_length)) ||
-            !strbuf_append_fixed(out, chart_db_to_y(levels[k]), 2) || !strbuf_append_char(out, ' '))
-            return false;
+        if (!strbuf_append_number(out, x, x_length, chart_db_to_y(levels[k]), 2, ' ')) return false;
+        x += x_length;
     }
     return strbuf_append(out, "\"/>\n");
 }
@@ -272,7 +272,7 @@ bool write_trace_polyline(StrBuf *out, const double *levels, uint64_t bins, doub
 bool write_number_array(StrBuf *out, const char *key, const double *values, uint64_t count) {
     if (!strbuf_appendf(out, "\"%s\":[", key)) return false;
     for (uint64_t i = 0; i < count; ++i)
-        if ((i > 0 && !strbuf_append_char(out, ',')) || !strbuf_append_fixed(out, values[i], 2)) return false;
+        if (!strbuf_append_number(out, ",", i > 0 ? 1 : 0, values[i], 2, '\0')) return false;
     return strbuf_append(out, "]");
 }
 

@@ -81,6 +81,10 @@ bool strbuf_appendf(StrBuf *buf, const char *format, ...) PRINTF_LIKE(2, 3);
 bool strbuf_append_bytes(StrBuf *buf, const char *bytes, size_t n);
 // Appends `value` exactly as "%.<decimals>f" would, only faster.
 bool strbuf_append_fixed(StrBuf *buf, double value, int decimals);
+// One entry of a long list of numbers: the `n` bytes at `before`, `value` as
+// strbuf_append_fixed writes it, then `after` unless that is '\0'. On
+// false, any part of the entry may have been appended.
+bool strbuf_append_number(StrBuf *buf, const char *before, size_t n, double value, int decimals, char after);
 
 // Text with " & ' < > replaced by entities. On false, the bytes before the
 // failing one stay appended. An empty text allocates nothing.
@@ -93,8 +97,8 @@ bool strbuf_append_path_html(StrBuf *buf, const char *path);
 // A trace's x coordinates as text, "x," for each bin from 20 Hz up, the same
 // for every chart of one page: the first chart makes them, the others copy.
 struct TraceXs {
-    StrBuf text;
-    HeapArray<uint64_t> starts; // bin k's piece is text[starts[k] .. starts[k + 1])
+    StrBuf text;                 // the pieces one after another
+    HeapArray<uint8_t> lengths;  // bin k's piece has lengths[k] bytes, 0 below 20 Hz
     uint64_t bins = 0;        // 0 until made
     double bin_hz = 0.0;
     double nyquist_hz = 0.0;

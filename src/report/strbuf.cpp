@@ -96,38 +96,15 @@ bool strbuf_append(StrBuf *buf, const char *text) {
 
 namespace {
 
-// printf's "%.*f" for 0 to 3 decimals of a value below 2^52 in magnitude,
-// done in integers: the value is m * 2^-s with s > 0, so value * 10^d is
-// m * 10^d (below 2^63) shifted right by s, rounded half to even on the bits
-// shifted out, as printf rounds the exact value. Returns the length written
-// to `out` (24 bytes suffice), or -1 when the value is not of that kind.
-template <int decimals> int format_fixed_exactly(double value, char *out) {
-    static constexpr uint64_t POW10[] = {1, 10, 100, 1000};
-    if (!(value < 4503599627370496.0 && value > -4503599627370496.0)) return -1;
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    const uint64_t biased = (bits >> 52) & 0x7FF;
-    uint64_t m = bits & ((uint64_t{1} << 52) - 1);
-    if (biased != 0) m |= uint64_t{1} << 52;
-    const uint64_t shift = biased != 0 ? 1075 - biased : 1074;
-    const uint64_t scaled = m * POW10[decimals];
-    uint64_t q = 0;
-    if (shift < 64) { // else the value is far below half a unit of the last place
-        q = scaled >> shift;
-        const uint64_t rest = scaled & ((uint64_t{1} << shift) - 1);
-        const uint64_t half = uint64_t{1} << (shift - 1);
-        if (rest > half || (rest == half && (q & 1) != 0)) ++q;
-    }
-    static constexpr char PAIRS[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-                                    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-                                    "8081828384858687888990919293949596979899";
-    uint64_t whole = q / POW10[decimals];
-    uint64_t fraction = q % POW10[decimals];
-    char *p = out;
-    if (bits >> 63) *p++ = '-';
+constexpr char PAIRS[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                         "8081828384858687888990919293949596979899";
+
+// The digits of `whole`, however many; returns the end.
+char *write_whole(char *p, uint64_t whole) {
     int digits = 1;
     for (uint64_t limit = 10; digits < 20 && whole >= limit; limit *= 10) ++digits;
-    char *d = p + digits; // the whole part is written from its last digit
+    char *d = p + digits; // written from the last digit
     for (; whole >= 100; whole /= 100) {
         const uint64_t pair = whole % 100;
         *--d = PAIRS[2 * pair + 1];
@@ -139,32 +116,81 @@ template <int decimals> int format_fixed_exactly(double value, char *out) {
     } else {
         *--d = static_cast<char>('0' + whole);
     }
-    p += digits;
-    if (decimals > 0) {
-        *p++ = '.';
-        if (decimals == 3) {
-            *p++ = static_cast<char>('0' + fraction / 100);
-            fraction %= 100;
-        }
-        if (decimals >= 2) {
-            *p++ = PAIRS[2 * fraction];
-            *p++ = PAIRS[2 * fraction + 1];
-        } else {
-            *p++ = static_cast<char>('0' + fraction);
-        }
+    return p + digits;
+}
+
+// printf's "%.*f" for 0 to 3 decimals of a value below 2^52 in magnitude,
+// done in integers: the value is m * 2^-s with s > 0, so value * 10^d is
+// m * 10^d (below 2^63) shifted right by s, rounded half to even on the bits
+// shifted out, as printf rounds the exact value. Returns the end of the text
+// written at `out` (24 bytes suffice), or null when the value is not of that
+// kind.
+template <int decimals> char *format_fixed_exactly(double value, char *out) {
+    constexpr uint32_t scale = decimals == 0 ? 1 : decimals == 1 ? 10 : decimals == 2 ? 100 : 1000;
+    if (!(value < 4503599627370496.0 && value > -4503599627370496.0)) return nullptr;
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const uint64_t biased = (bits >> 52) & 0x7FF;
+    uint64_t m = bits & ((uint64_t{1} << 52) - 1);
+    if (biased != 0) m |= uint64_t{1} << 52;
+    const uint64_t shift = biased != 0 ? 1075 - biased : 1074;
+    const uint64_t scaled = m * scale;
+    uint64_t q = 0;
+    if (shift < 64) { // else the value is far below half a unit of the last place
+        q = scaled >> shift;
+        const uint64_t rest = scaled & ((uint64_t{1} << shift) - 1);
+        const uint64_t half = uint64_t{1} << (shift - 1);
+        // Without branches: the digits of noise round either way at random.
+        q += static_cast<uint64_t>(rest > half) | (static_cast<uint64_t>(rest == half) & q);
     }
-    return static_cast<int>(p - out);
+    char *p = out;
+    *p = '-';
+    p += bits >> 63;
+    uint32_t fraction;
+    if (q < uint64_t{1000} * scale) {
+        // A chart's coordinates and levels: up to three digits, without
+        // branches, in one register with the leading zeros shifted out.
+        const uint32_t q32 = static_cast<uint32_t>(q);
+        const uint32_t whole = q32 / scale;
+        fraction = q32 - whole * scale;
+        const uint32_t high = whole / 100;
+        const uint32_t low = whole - high * 100;
+        const uint32_t skip = static_cast<uint32_t>(whole < 100) + static_cast<uint32_t>(whole < 10);
+        const uint32_t three = (('0' + high) | static_cast<uint32_t>(static_cast<unsigned char>(PAIRS[2 * low])) << 8 |
+                                static_cast<uint32_t>(static_cast<unsigned char>(PAIRS[2 * low + 1])) << 16) >>
+                               (8 * skip);
+        p[0] = static_cast<char>(three & 0xFF);
+        p[1] = static_cast<char>(three >> 8 & 0xFF);
+        p[2] = static_cast<char>(three >> 16);
+        p += 3 - skip;
+    } else {
+        fraction = static_cast<uint32_t>(q % scale);
+        p = write_whole(p, q / scale);
+    }
+    if (decimals == 0) return p;
+    *p++ = '.';
+    if (decimals == 3) {
+        *p++ = static_cast<char>('0' + fraction / 100);
+        fraction %= 100;
+    }
+    if (decimals == 1) {
+        *p++ = static_cast<char>('0' + fraction);
+    } else {
+        *p++ = PAIRS[2 * fraction];
+        *p++ = PAIRS[2 * fraction + 1];
+    }
+    return p;
 }
 
 // The decimals as a constant, so the divisions by 10^decimals become
 // multiplications.
-int format_fixed_exactly(double value, int decimals, char *out) {
+char *format_fixed_exactly(double value, int decimals, char *out) {
     switch (decimals) {
     case 0: return format_fixed_exactly<0>(value, out);
     case 1: return format_fixed_exactly<1>(value, out);
     case 2: return format_fixed_exactly<2>(value, out);
     case 3: return format_fixed_exactly<3>(value, out);
-    default: return -1;
+    default: return nullptr;
     }
 }
 
@@ -178,16 +204,16 @@ bool strbuf_append_fixed(StrBuf *buf, double value, int decimals) {
     // when that is too small does printf measure and grow the buffer.
     const uint64_t required = strbuf_required(buf, 24);
     if (required != 0 && buf->capacity >= required) {
-        const int length = format_fixed_exactly(value, decimals, buf->data + buf->length);
-        if (length >= 0) {
-            buf->length += static_cast<uint64_t>(length);
-            buf->data[buf->length] = '\0';
+        char *const end = format_fixed_exactly(value, decimals, buf->data + buf->length);
+        if (end) {
+            *end = '\0';
+            buf->length = static_cast<uint64_t>(end - buf->data);
             return true;
         }
     } else {
         char text[24];
-        const int length = format_fixed_exactly(value, decimals, text);
-        if (length >= 0) return strbuf_append_bytes(buf, text, static_cast<size_t>(length));
+        const char *const end = format_fixed_exactly(value, decimals, text);
+        if (end) return strbuf_append_bytes(buf, text, static_cast<size_t>(end - text));
     }
     if (buf->data && buf->capacity > buf->length + 1) {
         char *const first = buf->data + buf->length;
@@ -201,6 +227,23 @@ bool strbuf_append_fixed(StrBuf *buf, double value, int decimals) {
         }
     }
     return strbuf_appendf(buf, "%.*f", decimals, value);
+}
+
+bool strbuf_append_number(StrBuf *buf, const char *before, size_t n, double value, int decimals, char after) {
+    // Room for the common case, a number of at most 24 bytes, written in
+    // place; any other value goes the long way.
+    if (n >= UINT64_MAX - 32 || !(buf->capacity - buf->length > n + 25 || strbuf_room(buf, n + 25))) return false;
+    char *const start = buf->data + buf->length;
+    std::memcpy(start, before, n);
+    // Two decimals, the chart's every number, without the dispatch.
+    char *p = decimals == 2 ? format_fixed_exactly<2>(value, start + n) : format_fixed_exactly(value, decimals, start + n);
+    if (!p)
+        return strbuf_append_bytes(buf, before, n) && strbuf_append_fixed(buf, value, decimals) &&
+               (after == '\0' || strbuf_append_char(buf, after));
+    if (after != '\0') *p++ = after;
+    *p = '\0';
+    buf->length = static_cast<uint64_t>(p - buf->data);
+    return true;
 }
 
 bool strbuf_append_char(StrBuf *buf, char c) {

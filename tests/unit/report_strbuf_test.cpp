@@ -39,8 +39,10 @@ TEST(StrBuf, FixedAppendMatchesPrintf) {
         // mostly formats into spare room and sometimes lands on its end.
         StrBuf fast;
         StrBuf slow;
+        StrBuf listed; // as a list entry, between a separator and a closing byte
         strbuf_init(&fast);
         strbuf_init(&slow);
+        strbuf_init(&listed);
         for (double v : values) {
             StrBuf fresh;
             strbuf_init(&fresh);
@@ -51,8 +53,13 @@ TEST(StrBuf, FixedAppendMatchesPrintf) {
             strbuf_free(&fresh);
             ASSERT_TRUE(strbuf_append_fixed(&fast, v, decimals) && strbuf_append_char(&fast, ' '));
             ASSERT_TRUE(strbuf_appendf(&slow, "%.*f ", decimals, v));
+            ASSERT_TRUE(strbuf_append_number(&listed, "[", 1, v, decimals, ']'));
         }
         EXPECT_EQ(text_of(fast), text_of(slow)) << decimals;
+        std::string bracketed = "[" + text_of(slow);
+        for (size_t at = 0; (at = bracketed.find(' ', at)) != std::string::npos;) bracketed.replace(at, 1, at + 1 < bracketed.size() ? "][" : "]");
+        EXPECT_EQ(text_of(listed), bracketed) << decimals;
+        strbuf_free(&listed);
         EXPECT_EQ(fast.capacity, slow.capacity) << decimals;
         EXPECT_EQ(fast.data[fast.length], '\0');
         strbuf_free(&fast);
