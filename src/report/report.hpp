@@ -85,6 +85,13 @@ bool strbuf_append_fixed(StrBuf *buf, double value, int decimals);
 // strbuf_append_fixed writes it, then `after` unless that is '\0'. On
 // false, any part of the entry may have been appended.
 bool strbuf_append_number(StrBuf *buf, const char *before, size_t n, double value, int decimals, char after);
+// The values as strbuf_append_fixed writes them, `separator` between two.
+bool strbuf_append_fixed_list(StrBuf *buf, const double *values, uint64_t count, int decimals, char separator);
+// For each value, its piece, the value as strbuf_append_fixed writes it and
+// `after`; piece i is the next lengths[i] bytes at `pieces`, and a value
+// whose piece is empty is left out.
+bool strbuf_append_fixed_pieces(StrBuf *buf, const char *pieces, const uint8_t *lengths, const double *values,
+                                uint64_t count, int decimals, char after);
 
 // Text with " & ' < > replaced by entities. On false, the bytes before the
 // failing one stay appended. An empty text allocates nothing.

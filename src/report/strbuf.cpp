@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 #include "base/heap.hpp"
 #include "report/report.hpp"
@@ -125,7 +126,8 @@ char *write_whole(char *p, uint64_t whole) {
 // shifted out, as printf rounds the exact value. Returns the end of the text
 // written at `out` (24 bytes suffice), or null when the value is not of that
 // kind.
-template <int decimals> char *format_fixed_exactly(double value, char *out) {
+template <int decimals> [[gnu::always_inline]] inline char *format_fixed_exactly(double value, char *out) {
+    if constexpr (decimals < 0 || decimals > 3) return nullptr;
     constexpr uint32_t scale = decimals == 0 ? 1 : decimals == 1 ? 10 : decimals == 2 ? 100 : 1000;
     if (!(value < 4503599627370496.0 && value > -4503599627370496.0)) return nullptr;
     uint64_t bits;
@@ -182,16 +184,20 @@ template <int decimals> char *format_fixed_exactly(double value, char *out) {
     return p;
 }
 
-// The decimals as a constant, so the divisions by 10^decimals become
-// multiplications.
-char *format_fixed_exactly(double value, int decimals, char *out) {
+// Calls `f` with the decimals as a constant, so that the divisions by
+// 10^decimals become multiplications; -1 stands for any other count.
+template <typename F> auto with_decimals(int decimals, F f) {
     switch (decimals) {
-    case 0: return format_fixed_exactly<0>(value, out);
-    case 1: return format_fixed_exactly<1>(value, out);
-    case 2: return format_fixed_exactly<2>(value, out);
-    case 3: return format_fixed_exactly<3>(value, out);
-    default: return nullptr;
+    case 0: return f(std::integral_constant<int, 0>{});
+    case 1: return f(std::integral_constant<int, 1>{});
+    case 2: return f(std::integral_constant<int, 2>{});
+    case 3: return f(std::integral_constant<int, 3>{});
+    default: return f(std::integral_constant<int, -1>{});
     }
+}
+
+char *format_fixed_exactly(double value, int decimals, char *out) {
+    return with_decimals(decimals, [&](auto d) { return format_fixed_exactly<d.value>(value, out); });
 }
 
 } // namespace
@@ -229,21 +235,52 @@ bool strbuf_append_fixed(StrBuf *buf, double value, int decimals) {
     return strbuf_appendf(buf, "%.*f", decimals, value);
 }
 
-bool strbuf_append_number(StrBuf *buf, const char *before, size_t n, double value, int decimals, char after) {
-    // Room for the common case, a number of at most 24 bytes, written in
-    // place; any other value goes the long way.
+namespace {
+
+// One entry of a list of numbers: `n` bytes of `before`, the value, then
+// `after` unless that is '\0'. Room for the common case, a number of at most
+// 24 bytes, is made and the entry written in place; any other value goes
+// the long way.
+template <int decimals>
+[[gnu::always_inline]] inline bool append_entry(StrBuf *buf, const char *before, size_t n, double value, int runtime_decimals, char after) {
     if (n >= UINT64_MAX - 32 || !(buf->capacity - buf->length > n + 25 || strbuf_room(buf, n + 25))) return false;
     char *const start = buf->data + buf->length;
     std::memcpy(start, before, n);
-    // Two decimals, the chart's every number, without the dispatch.
-    char *p = decimals == 2 ? format_fixed_exactly<2>(value, start + n) : format_fixed_exactly(value, decimals, start + n);
+    char *p = format_fixed_exactly<decimals>(value, start + n);
     if (!p)
-        return strbuf_append_bytes(buf, before, n) && strbuf_append_fixed(buf, value, decimals) &&
+        return strbuf_append_bytes(buf, before, n) && strbuf_append_fixed(buf, value, runtime_decimals) &&
                (after == '\0' || strbuf_append_char(buf, after));
     if (after != '\0') *p++ = after;
     *p = '\0';
     buf->length = static_cast<uint64_t>(p - buf->data);
     return true;
+}
+
+} // namespace
+
+bool strbuf_append_number(StrBuf *buf, const char *before, size_t n, double value, int decimals, char after) {
+    return with_decimals(decimals,
+                         [&](auto d) { return append_entry<d.value>(buf, before, n, value, decimals, after); });
+}
+
+bool strbuf_append_fixed_list(StrBuf *buf, const double *values, uint64_t count, int decimals, char separator) {
+    return with_decimals(decimals, [&](auto d) {
+        for (uint64_t i = 0; i < count; ++i)
+            if (!append_entry<d.value>(buf, &separator, i > 0 ? 1 : 0, values[i], decimals, '\0')) return false;
+        return true;
+    });
+}
+
+bool strbuf_append_fixed_pieces(StrBuf *buf, const char *pieces, const uint8_t *lengths, const double *values,
+                                uint64_t count, int decimals, char after) {
+    return with_decimals(decimals, [&](auto d) {
+        for (uint64_t i = 0; i < count; ++i) {
+            if (lengths[i] == 0) continue;
+            if (!append_entry<d.value>(buf, pieces, lengths[i], values[i], decimals, after)) return false;
+            pieces += lengths[i];
+        }
+        return true;
+    });
 }
 
 bool strbuf_append_char(StrBuf *buf, char c) {
@@ -257,19 +294,26 @@ bool strbuf_append_char(StrBuf *buf, char c) {
 bool strbuf_appendf(StrBuf *buf, const char *format, ...) {
     va_list args;
     va_start(args, format);
-    va_list measure;
-    va_copy(measure, args);
-    const int measured = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
+    va_list again;
+    va_copy(again, args);
+    // Formatted straight into the spare room, which mostly holds the piece;
+    // when it does not, the count says how much room to make first.
+    const size_t spare = buf->data ? static_cast<size_t>(buf->capacity - buf->length) : 0;
+    char *const end = buf->data ? buf->data + buf->length : nullptr;
+    const int written = std::vsnprintf(end, spare, format, args);
     bool ok = false;
-    if (measured >= 0) {
-        const uint64_t n = static_cast<uint64_t>(measured);
-        if (strbuf_room(buf, n)) {
-            std::vsnprintf(buf->data + buf->length, static_cast<size_t>(n + 1), format, args);
-            buf->length += n;
+    if (written >= 0 && static_cast<uint64_t>(written) < spare) {
+        buf->length += static_cast<uint64_t>(written);
+        ok = true;
+    } else {
+        if (end) *end = '\0'; // whatever was cut there is not text
+        if (written >= 0 && strbuf_room(buf, static_cast<uint64_t>(written))) {
+            std::vsnprintf(buf->data + buf->length, static_cast<size_t>(written) + 1, format, again);
+            buf->length += static_cast<uint64_t>(written);
             ok = true;
         }
     }
+    va_end(again);
     va_end(args);
     return ok;
 }
