@@ -23,14 +23,15 @@ signal() { # FILE SECONDS CHANNELS ENCODING
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# Times are read from bash's own clock (microseconds, no process started),
+# so a figure is the query's own start-up and run.
 # Median wall time in milliseconds of `runs` runs of the command.
 median_ms() {
-  local t0 t1 all=()
+  local t0 all=()
   for _ in $(seq "$runs"); do
-    t0=$(date +%s%N)
+    t0=${EPOCHREALTIME/[.,]/}
     "$@" >/dev/null 2>&1
-    t1=$(date +%s%N)
-    all+=($(( (t1 - t0) / 1000 )))
+    all+=($(( ${EPOCHREALTIME/[.,]/} - t0 )))
   done
   printf '%s\n' "${all[@]}" | sort -n | awk -v m=$(( (runs + 1) / 2 )) 'NR == m { printf "%.2f", $1 / 1000 }'
 }
@@ -64,7 +65,6 @@ signal "$f" 10 8 i24
 cat "$f" >/dev/null
 # The three queries take turns, so a drift in the machine's speed moves all
 # three alike and leaves the ratios alone.
-ms_now() { echo $(( $(date +%s%N) / 1000 )); }
 : > "$work/t.default"; : > "$work/t.wide"; : > "$work/t.html"
 for _ in $(seq "$runs"); do
   for row in default wide html; do
@@ -73,9 +73,9 @@ for _ in $(seq "$runs"); do
       wide) set -- --window-samples 32768 ;;
       html) set -- --window-samples 32768 --html "$work/r.html" ;;
     esac
-    t0=$(ms_now)
+    t0=${EPOCHREALTIME/[.,]/}
     "$bin" --input "$f" --at 5 "$@" >/dev/null 2>&1
-    echo $(( $(ms_now) - t0 )) >> "$work/t.$row"
+    echo $(( ${EPOCHREALTIME/[.,]/} - t0 )) >> "$work/t.$row"
   done
 done
 median_of() { sort -n "$1" | awk -v m=$(( (runs + 1) / 2 )) 'NR == m { printf "%.2f", $1 / 1000 }'; }

@@ -79,28 +79,31 @@ void fft_in_place(Complex *data, uint64_t n, bool inverse);
 bool spectrum_db(const WavData &wav, uint32_t channel, int32_t start, uint64_t n,
                  double floor_db, double *levels, double *magnitudes);
 
-// The stage twiddles of a forward transform of n for every stage but the
-// last: stage len's len/2 values, from 1 + 0i by the stage's rotation, at
-// offset len/2 - 1 (n/2 - 1 in all).
-void fft_twiddles(uint64_t n, Complex *twiddles);
-// The forward transform of fft_in_place, with the twiddles made once.
-void fft_forward(Complex *data, uint64_t n, const Complex *twiddles);
+// The forward transform of fft_in_place on split parts (re[i] and im[i] are
+// data[i]): every twiddle comes from the same recurrence and every butterfly
+// does the same operations in the same order, so every value comes out the
+// same.
+void fft_forward(double *re, double *im, uint64_t n);
 
 // Working memory for the spectra of one run, made once and reused for every
-// channel and chart: the window weights and the stage twiddles are computed
-// once, by the very arithmetic of window_weight and of the transform, so no
-// value differs from a spectrum computed alone. Owned by the caller; every
-// block goes with it.
+// channel and chart: the window weights are computed once, each by
+// window_weight, so no value differs from a spectrum computed alone. Owned
+// by the caller; every block goes with it.
 struct SpectrumWork {
     uint64_t n = 0;
     HeapArray<double> window;     // n weights
-    HeapArray<Complex> twiddles;  // n/2 - 1: the last stage, one block, makes its own
-    HeapArray<Complex> buf;       // n; the window's samples arrive in its first n
-                                  // doubles, and a spectrum's magnitudes may leave there
-    HeapArray<double> spare;      // n / 2: a spectrum's levels when kept nowhere else
+    HeapArray<double> parts;      // n real parts, then n imaginary ones a little
+                                  // after; the window's samples arrive as the real
+                                  // parts, the magnitudes and levels may leave in
+                                  // the first halves of the two
     HeapArray<Peak> candidates;   // n / 2
-    double *levels() { return spare.data; }
-    double *magnitudes() { return reinterpret_cast<double *>(buf.data); }
+    double *re() { return parts.data; }
+    double *im() { return parts.data + n + SPLIT_SKEW; }
+    double *magnitudes() { return re(); }
+    double *levels() { return im(); }
+    // Doubles between the two parts, so that re[i] and im[i] never share a
+    // cache set (two arrays a power of two apart would).
+    static constexpr uint64_t SPLIT_SKEW = 40;
 };
 // False when memory runs out.
 bool spectrum_work_init(SpectrumWork *work, uint64_t n);
