@@ -227,50 +227,50 @@ bool write_gate_line(StrBuf *out, double level_db, const char *label) {
                           "--gate", "start", label);
 }
 
-// "x," for every bin from 20 Hz up, as the trace writes them.
-bool make_trace_xs(TraceXs *xs, uint64_t bins, double bin_hz, double nyquist_hz) {
-    if (xs->bins == bins && xs->bin_hz == bin_hz && xs->nyquist_hz == nyquist_hz) return true;
+// The grid and axes, and "x," for every bin from 20 Hz up as the trace
+// writes them.
+bool make_chart_common(ChartCommon *common, uint64_t bins, double bin_hz, double nyquist_hz) {
+    if (common->bins == bins && common->bin_hz == bin_hz && common->nyquist_hz == nyquist_hz) return true;
     const double log_span = chart_log_span(nyquist_hz);
-    xs->bins = 0;
-    xs->text.length = 0;
-    if (!xs->lengths.allocate(bins)) return false;
+    common->bins = 0;
+    common->grid.length = 0;
+    common->xs.length = 0;
+    if (!write_grid_and_axes(&common->grid, nyquist_hz) || !common->lengths.allocate(bins)) return false;
     for (uint64_t k = 0; k < bins; ++k) {
-        const uint64_t before = xs->text.length;
+        const uint64_t before = common->xs.length;
         const double f = static_cast<double>(k) * bin_hz;
-        if (f >= FREQ_MIN_HZ && !strbuf_append_number(&xs->text, "", 0, chart_freq_to_x(f, log_span), 2, ','))
+        if (f >= FREQ_MIN_HZ && !strbuf_append_number(&common->xs, "", 0, chart_freq_to_x(f, log_span), 2, ','))
             return false;
         // Above 20 Hz the axis ends near 1000, so a piece is a few bytes.
-        xs->lengths[k] = static_cast<uint8_t>(xs->text.length - before);
+        common->lengths[k] = static_cast<uint8_t>(common->xs.length - before);
     }
-    xs->bins = bins;
-    xs->bin_hz = bin_hz;
-    xs->nyquist_hz = nyquist_hz;
+    if (!strbuf_reserve(&common->xs, common->xs.length + 8)) return false;
+    common->bins = bins;
+    common->bin_hz = bin_hz;
+    common->nyquist_hz = nyquist_hz;
     return true;
 }
 
 // The spectrum trace: one "%.2f,%.2f " point per bin from 20 Hz up, its x
-// taken from the page's coordinates (made here when none are given).
-bool write_trace_polyline(StrBuf *out, const double *levels, uint64_t bins, double bin_hz,
-                          double nyquist_hz, const char *colour_var, TraceXs *xs) {
-    TraceXs own;
-    if (!xs) xs = &own;
-    if (!make_trace_xs(xs, bins, bin_hz, nyquist_hz)) return false;
+// taken from the page's common text.
+bool write_trace_polyline(StrBuf *out, const double *levels, uint64_t bins, const char *colour_var,
+                          const ChartCommon &common) {
     if (!strbuf_appendf(out, "<polyline fill=\"none\" stroke=\"var(%s)\" stroke-width=\"1.5\" points=\"",
                         colour_var))
         return false;
     // The points go out a batch at a time, each y made on the stack.
     constexpr uint64_t BATCH = 256;
     double ys[BATCH];
-    const char *x = xs->text.data;
+    const char *x = common.xs.data;
     for (uint64_t first = 0; first < bins; first += BATCH) {
         const uint64_t count = bins - first < BATCH ? bins - first : BATCH;
         uint64_t x_bytes = 0;
         for (uint64_t k = 0; k < count; ++k) {
             ys[k] = chart_db_to_y(levels[first + k]);
-            x_bytes += xs->lengths[first + k];
+            x_bytes += common.lengths[first + k];
         }
         // A bin below 20 Hz has no piece and no point.
-        if (!strbuf_append_fixed_pieces(out, x, xs->lengths.data + first, ys, count, 2, ' ')) return false;
+        if (!strbuf_append_fixed_pieces(out, x, common.lengths.data + first, ys, count, 2, ' ')) return false;
         x += x_bytes;
     }
     return strbuf_append(out, "\"/>\n");
@@ -316,9 +316,9 @@ double chart_bin_hz(uint32_t sample_rate, uint64_t window_samples) {
 
 } // namespace
 
-bool trace_xs_prepare(TraceXs *xs, uint32_t sample_rate, uint64_t window_samples) {
-    return make_trace_xs(xs, window_samples / 2, chart_bin_hz(sample_rate, window_samples),
-                         static_cast<double>(sample_rate) * 0.5);
+bool chart_common_prepare(ChartCommon *common, uint32_t sample_rate, uint64_t window_samples) {
+    return make_chart_common(common, window_samples / 2, chart_bin_hz(sample_rate, window_samples),
+                             static_cast<double>(sample_rate) * 0.5);
 }
 
 int64_t chart_window_start(const WavData &audio, uint64_t window_samples, int32_t window_start) {
@@ -359,6 +359,10 @@ bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_sam
         levels = computed;
     }
 
+    ChartCommon own_common;
+    ChartCommon *common = reuse.common ? reuse.common : &own_common;
+    if (!chart_common_prepare(common, audio.sample_rate, window_samples)) return false;
+
     const double bin_hz = chart_bin_hz(audio.sample_rate, window_samples);
     const double nyquist = static_cast<double>(audio.sample_rate) * 0.5;
     char gate_label[40];
@@ -374,13 +378,13 @@ bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_sam
                           "class=\"cv-spectral-chart\" id=\"cv-spectral-svg%s\" role=\"img\" "
                           "aria-label=\"Spectral snapshot%s\">\n",
                           VIEW_WIDTH, VIEW_HEIGHT, id_suffix, "") &&
-           write_grid_and_axes(out, nyquist) &&
+           strbuf_append_bytes(out, common->grid.data, static_cast<size_t>(common->grid.length)) &&
            strbuf_appendf(out,
                           "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" "
                           "fill=\"var(--accent)\" opacity=\"0.05\"/>\n",
                           CHART_LEFT, band_y, CHART_RIGHT - CHART_LEFT, CHART_BOTTOM - band_y) &&
            write_gate_line(out, noise_floor_db, gate_label) &&
-           write_trace_polyline(out, levels, bins, bin_hz, nyquist, "--ref-trace", reuse.xs) &&
+           write_trace_polyline(out, levels, bins, "--ref-trace", *common) &&
            write_peak_markers(out, peak_freqs, peak_levels, order, count, nyquist) &&
            strbuf_append(out, "</svg>\n") &&
            write_data_island(out, id_suffix, bin_hz, nyquist, noise_floor_db, gate_label,

@@ -169,10 +169,10 @@ bool write_peak_table(StrBuf *page, const ChannelResult &result) {
     return strbuf_append(page, "</tbody>\n</table>\n");
 }
 
-// What the charts draw, made before the file is opened: the trace
-// coordinates and each chart's levels at levels + i * n/2.
+// What the charts draw, made before the file is opened: what they share
+// and each chart's levels at levels + i * n/2.
 struct ChartInputs {
-    TraceXs xs;
+    ChartCommon common;
     HeapArray<double> own; // when the run kept no spectra
     double *levels = nullptr;
 };
@@ -191,7 +191,7 @@ bool prepare_charts(const ReportSource &source, ChartInputs *in) {
     }
     const int64_t start = chart_window_start(*source.wav, n, w.window_start);
     if (start < 0) return true; // every chart is a note
-    if (!trace_xs_prepare(&in->xs, source.wav->sample_rate, n)) return false;
+    if (!chart_common_prepare(&in->common, source.wav->sample_rate, n)) return false;
     if (source.spectra && start == w.window_start) return true;
     const bool shared = source.work && source.work->n == n;
     for (uint64_t i = 0; i < count; ++i) {
@@ -209,7 +209,7 @@ bool write_channel_card(StrBuf *page, const ReportSource &source, uint64_t index
     const ChannelResult &result = source.report->results[index];
     const QueryWindow &w = source.report->window;
     const uint64_t n = w.window_samples;
-    const ChartSpectrum reuse{source.work, in->levels + index * (n / 2), &in->xs};
+    const ChartSpectrum reuse{source.work, in->levels + index * (n / 2), &in->common};
     char frame_id[32];
     char id_suffix[16];
     std::snprintf(frame_id, sizeof frame_id, "ts-spectral-frame-%u", result.channel);

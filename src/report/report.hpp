@@ -89,7 +89,8 @@ bool strbuf_append_number(StrBuf *buf, const char *before, size_t n, double valu
 bool strbuf_append_fixed_list(StrBuf *buf, const double *values, uint64_t count, int decimals, char separator);
 // For each value, its piece, the value as strbuf_append_fixed writes it and
 // `after`; piece i is the next lengths[i] bytes at `pieces`, and a value
-// whose piece is empty is left out.
+// whose piece is empty is left out. A piece is at most 8 bytes, and 8 bytes
+// from the start of any piece can be read.
 bool strbuf_append_fixed_pieces(StrBuf *buf, const char *pieces, const uint8_t *lengths, const double *values,
                                 uint64_t count, int decimals, char after);
 
@@ -101,23 +102,31 @@ bool strbuf_append_path_html(StrBuf *buf, const char *path);
 
 // ---- Spectral chart --------------------------------------------------------
 
-// A trace's x coordinates as text, "x," for each bin from 20 Hz up, the same
-// for every chart of one page: the first chart makes them, the others copy.
-struct TraceXs {
-    StrBuf text;                 // the pieces one after another
+// What every chart of one page draws alike, made once: the grid and axes,
+// and the trace's x coordinates as text, "x," for each bin from 20 Hz up.
+struct ChartCommon {
+    StrBuf grid;
+    StrBuf xs;                   // the pieces one after another, with room for 8
+                                 // bytes to be read from the start of the last
     HeapArray<uint8_t> lengths;  // bin k's piece has lengths[k] bytes, 0 below 20 Hz
-    uint64_t bins = 0;        // 0 until made
+    uint64_t bins = 0;           // 0 until made
     double bin_hz = 0.0;
     double nyquist_hz = 0.0;
-    TraceXs() { strbuf_init(&text); }
-    TraceXs(const TraceXs &) = delete;
-    TraceXs &operator=(const TraceXs &) = delete;
-    ~TraceXs() { strbuf_free(&text); }
+    ChartCommon() {
+        strbuf_init(&grid);
+        strbuf_init(&xs);
+    }
+    ChartCommon(const ChartCommon &) = delete;
+    ChartCommon &operator=(const ChartCommon &) = delete;
+    ~ChartCommon() {
+        strbuf_free(&grid);
+        strbuf_free(&xs);
+    }
 };
 
-// Makes `xs` the coordinates of every chart of a window of `window_samples`
-// at `sample_rate`, unless it already is.
-bool trace_xs_prepare(TraceXs *xs, uint32_t sample_rate, uint64_t window_samples);
+// Makes `common` what every chart of a window of `window_samples` at
+// `sample_rate` shares, unless it already is.
+bool chart_common_prepare(ChartCommon *common, uint32_t sample_rate, uint64_t window_samples);
 
 // Where the chart of the query window starting at `window_start` begins: the
 // window shifted inward to lie wholly inside the file; -1 when the file is
@@ -126,11 +135,11 @@ int64_t chart_window_start(const WavData &audio, uint64_t window_samples, int32_
 
 // What a chart may reuse (each may be null): working memory for its window
 // length, the levels of the chart's own window (from chart_window_start),
-// and the page's trace coordinates.
+// and what the page's charts share.
 struct ChartSpectrum {
     SpectrumWork *work;
     const double *levels;
-    TraceXs *xs;
+    ChartCommon *common;
 };
 
 // One channel's chart: the SVG plus its JSON data island, or only a note

@@ -237,49 +237,87 @@ bool strbuf_append_fixed(StrBuf *buf, double value, int decimals) {
 
 namespace {
 
-// One entry of a list of numbers: `n` bytes of `before`, the value, then
-// `after` unless that is '\0'. Room for the common case, a number of at most
-// 24 bytes, is made and the entry written in place; any other value goes
-// the long way.
-template <int decimals>
-[[gnu::always_inline]] inline bool append_entry(StrBuf *buf, const char *before, size_t n, double value, int runtime_decimals, char after) {
-    if (n >= UINT64_MAX - 32 || !(buf->capacity - buf->length > n + 25 || strbuf_room(buf, n + 25))) return false;
-    char *const start = buf->data + buf->length;
-    std::memcpy(start, before, n);
-    char *p = format_fixed_exactly<decimals>(value, start + n);
-    if (!p)
-        return strbuf_append_bytes(buf, before, n) && strbuf_append_fixed(buf, value, runtime_decimals) &&
-               (after == '\0' || strbuf_append_char(buf, after));
-    if (after != '\0') *p++ = after;
-    *p = '\0';
-    buf->length = static_cast<uint64_t>(p - buf->data);
+// Appends the entries of a list of numbers, each `before` (n bytes), the
+// value, then `after` unless that is '\0'; entry(i, &before, &n, &value)
+// gives entry i, or false to leave it out. Room for the common case, a
+// number of at most 24 bytes, is made ahead and the entry written in place
+// with the text's end kept in a register; any other value goes the long way.
+// With `padded`, every `before` is at most 8 bytes and 8 can be read there,
+// so it is copied as one word.
+template <int decimals, bool padded, typename Entry>
+bool append_entries(StrBuf *buf, uint64_t count, int runtime_decimals, char after, Entry entry) {
+    char *p = buf->data ? buf->data + buf->length : nullptr;
+    const char *limit = buf->data ? buf->data + buf->capacity : nullptr;
+    const auto settle = [&] { // the text so far counted and terminated
+        if (!p) return;
+        *p = '\0';
+        buf->length = static_cast<uint64_t>(p - buf->data);
+    };
+    for (uint64_t i = 0; i < count; ++i) {
+        const char *before;
+        size_t n;
+        double value;
+        if (!entry(i, &before, &n, &value)) continue;
+        if (!p || static_cast<uint64_t>(limit - p) <= n + 25) {
+            settle();
+            if (n >= UINT64_MAX - 32 || !strbuf_room(buf, n + 25)) return false;
+            p = buf->data + buf->length;
+            limit = buf->data + buf->capacity;
+        }
+        std::memcpy(p, before, padded ? 8 : n);
+        char *const end = format_fixed_exactly<decimals>(value, p + n);
+        if (end) {
+            p = end;
+            if (after != '\0') *p++ = after;
+            continue;
+        }
+        settle();
+        if (!strbuf_append_bytes(buf, before, n) || !strbuf_append_fixed(buf, value, runtime_decimals) ||
+            (after != '\0' && !strbuf_append_char(buf, after)))
+            return false;
+        p = buf->data + buf->length;
+        limit = buf->data + buf->capacity;
+    }
+    settle();
     return true;
 }
 
 } // namespace
 
 bool strbuf_append_number(StrBuf *buf, const char *before, size_t n, double value, int decimals, char after) {
-    return with_decimals(decimals,
-                         [&](auto d) { return append_entry<d.value>(buf, before, n, value, decimals, after); });
+    return with_decimals(decimals, [&](auto d) {
+        return append_entries<d.value, false>(buf, 1, decimals, after, [&](uint64_t, const char **b, size_t *bn, double *v) {
+            *b = before;
+            *bn = n;
+            *v = value;
+            return true;
+        });
+    });
 }
 
 bool strbuf_append_fixed_list(StrBuf *buf, const double *values, uint64_t count, int decimals, char separator) {
+    const char padded_separator[8] = {separator};
     return with_decimals(decimals, [&](auto d) {
-        for (uint64_t i = 0; i < count; ++i)
-            if (!append_entry<d.value>(buf, &separator, i > 0 ? 1 : 0, values[i], decimals, '\0')) return false;
-        return true;
+        return append_entries<d.value, true>(buf, count, decimals, '\0', [&](uint64_t i, const char **b, size_t *n, double *v) {
+            *b = padded_separator;
+            *n = i > 0 ? 1 : 0;
+            *v = values[i];
+            return true;
+        });
     });
 }
 
 bool strbuf_append_fixed_pieces(StrBuf *buf, const char *pieces, const uint8_t *lengths, const double *values,
                                 uint64_t count, int decimals, char after) {
     return with_decimals(decimals, [&](auto d) {
-        for (uint64_t i = 0; i < count; ++i) {
-            if (lengths[i] == 0) continue;
-            if (!append_entry<d.value>(buf, pieces, lengths[i], values[i], decimals, after)) return false;
+        return append_entries<d.value, true>(buf, count, decimals, after, [&](uint64_t i, const char **b, size_t *n, double *v) {
+            if (lengths[i] == 0) return false;
+            *b = pieces;
+            *n = lengths[i];
+            *v = values[i];
             pieces += lengths[i];
-        }
-        return true;
+            return true;
+        });
     });
 }
 
