@@ -63,7 +63,9 @@ void strbuf_init(StrBuf *buf) {
 }
 
 bool strbuf_reserve(StrBuf *buf, uint64_t bytes) {
-    return bytes < UINT64_MAX && heap_reserve(&buf->data, &buf->capacity, bytes + 1);
+    if (bytes == UINT64_MAX || !heap_reserve(&buf->data, &buf->capacity, bytes + 1)) return false;
+    buf->data[buf->length] = '\0';
+    return true;
 }
 
 bool strbuf_flush(StrBuf *buf) {
