@@ -91,29 +91,114 @@ inline void split_butterfly(double *ar, double *ai, double *br, double *bi, doub
     *bi = b.im;
 }
 
-// `count` butterflies of one block, the operations of `butterfly` two at a
-// time: a = a + w b, b = a - w b.
-[[gnu::always_inline]] inline void butterflies(double *ar, double *ai, double *br, double *bi, const double *wr,
-                                               const double *wi, uint64_t count) {
-    uint64_t j = 0;
-    for (; j + 2 <= count; j += 2) {
-        Pair xr, xi, cr, ci, ur, ui;
-        std::memcpy(&xr, br + j, sizeof xr);
-        std::memcpy(&xi, bi + j, sizeof xi);
-        std::memcpy(&cr, wr + j, sizeof cr);
-        std::memcpy(&ci, wi + j, sizeof ci);
-        std::memcpy(&ur, ar + j, sizeof ur);
-        std::memcpy(&ui, ai + j, sizeof ui);
-        const Pair tr = cr * xr - ci * xi;
-        const Pair ti = cr * xi + ci * xr;
-        const Pair sums[2] = {ur + tr, ui + ti};
-        const Pair differences[2] = {ur - tr, ui - ti};
-        std::memcpy(ar + j, &sums[0], sizeof xr);
-        std::memcpy(ai + j, &sums[1], sizeof xr);
-        std::memcpy(br + j, &differences[0], sizeof xr);
-        std::memcpy(bi + j, &differences[1], sizeof xr);
+// Two elements to and from split parts.
+[[gnu::always_inline]] inline void load_pair(Pair &v, const double *p) { std::memcpy(&v, p, sizeof v); }
+[[gnu::always_inline]] inline void store_pair(double *p, const Pair &v) { std::memcpy(p, &v, sizeof v); }
+
+// `butterfly` on two lanes: a = a + w b, b = a - w b.
+[[gnu::always_inline]] inline void pair_butterfly(Pair &ar, Pair &ai, Pair &br, Pair &bi, const Pair &wr,
+                                                  const Pair &wi) {
+    const Pair tr = wr * br - wi * bi;
+    const Pair ti = wr * bi + wi * br;
+    br = ar - tr;
+    bi = ai - ti;
+    ar = ar + tr;
+    ai = ai + ti;
+}
+
+// Twiddles are made this many at a time, on the stack.
+constexpr uint64_t STRETCH = 128;
+
+// A stage's twiddles, `count` at a time: its recurrence continued from `w`.
+struct Twiddles {
+    Rotation r;
+    Complex w;
+    double re[STRETCH];
+    double im[STRETCH];
+    void make(uint64_t count) {
+        for (uint64_t j = 0; j < count; ++j) {
+            re[j] = w.re;
+            im[j] = w.im;
+            w = rotate(r, w);
+        }
     }
-    for (; j < count; ++j) split_butterfly(ar + j, ai + j, br + j, bi + j, wr[j], wi[j]);
+};
+
+// Stage `half` alone (half >= 2): every block takes each stretch of
+// twiddles in turn.
+void one_stage(double *re, double *im, uint64_t n, uint64_t half) {
+    Twiddles t{stage_rotation(2 * half, false), {1.0, 0.0}, {}, {}};
+    for (uint64_t first = 0; first < half; first += STRETCH) {
+        const uint64_t count = half - first < STRETCH ? half - first : STRETCH;
+        t.make(count);
+        for (uint64_t s0 = first; s0 < n; s0 += 2 * half) {
+            double *ar = re + s0, *ai = im + s0, *br = ar + half, *bi = ai + half;
+            for (uint64_t j = 0; j < count; j += 2) {
+                Pair xr, xi, yr, yi, wr, wi;
+                load_pair(xr, ar + j);
+                load_pair(xi, ai + j);
+                load_pair(yr, br + j);
+                load_pair(yi, bi + j);
+                load_pair(wr, t.re + j);
+                load_pair(wi, t.im + j);
+                pair_butterfly(xr, xi, yr, yi, wr, wi);
+                store_pair(ar + j, xr);
+                store_pair(ai + j, xi);
+                store_pair(br + j, yr);
+                store_pair(bi + j, yi);
+            }
+        }
+    }
+}
+
+// Stages `half` and 2 `half` in one pass (half >= 2): elements j, j + h,
+// j + 2h and j + 3h of a block of 4h go through both stages' butterflies in
+// registers, the same operations on the same values as stage after stage.
+// The second stage's twiddles at j and at j + h come from two runs of its
+// recurrence, the second started h steps along.
+void two_stages(double *re, double *im, uint64_t n, uint64_t h) {
+    Twiddles first_stage{stage_rotation(2 * h, false), {1.0, 0.0}, {}, {}};
+    Twiddles low{stage_rotation(4 * h, false), {1.0, 0.0}, {}, {}};
+    Twiddles high = low;
+    for (uint64_t j = 0; j < h; ++j) high.w = rotate(high.r, high.w);
+    for (uint64_t first = 0; first < h; first += STRETCH) {
+        const uint64_t count = h - first < STRETCH ? h - first : STRETCH;
+        first_stage.make(count);
+        low.make(count);
+        high.make(count);
+        for (uint64_t s0 = first; s0 < n; s0 += 4 * h) {
+            double *r0 = re + s0, *i0 = im + s0;
+            for (uint64_t j = 0; j < count; j += 2) {
+                Pair ar, ai, br, bi, cr, ci, dr, di, wr, wi;
+                load_pair(ar, r0 + j);
+                load_pair(ai, i0 + j);
+                load_pair(br, r0 + h + j);
+                load_pair(bi, i0 + h + j);
+                load_pair(cr, r0 + 2 * h + j);
+                load_pair(ci, i0 + 2 * h + j);
+                load_pair(dr, r0 + 3 * h + j);
+                load_pair(di, i0 + 3 * h + j);
+                load_pair(wr, first_stage.re + j);
+                load_pair(wi, first_stage.im + j);
+                pair_butterfly(ar, ai, br, bi, wr, wi);
+                pair_butterfly(cr, ci, dr, di, wr, wi);
+                load_pair(wr, low.re + j);
+                load_pair(wi, low.im + j);
+                pair_butterfly(ar, ai, cr, ci, wr, wi);
+                load_pair(wr, high.re + j);
+                load_pair(wi, high.im + j);
+                pair_butterfly(br, bi, dr, di, wr, wi);
+                store_pair(r0 + j, ar);
+                store_pair(i0 + j, ai);
+                store_pair(r0 + h + j, br);
+                store_pair(i0 + h + j, bi);
+                store_pair(r0 + 2 * h + j, cr);
+                store_pair(i0 + 2 * h + j, ci);
+                store_pair(r0 + 3 * h + j, dr);
+                store_pair(i0 + 3 * h + j, di);
+            }
+        }
+    }
 }
 
 } // namespace
@@ -126,23 +211,9 @@ void fft_forward(double *re, double *im, uint64_t n) {
     });
     // The first stage's blocks are single butterflies with the twiddle 1 + 0i.
     for (uint64_t s0 = 0; s0 + 1 < n; s0 += 2) split_butterfly(re + s0, im + s0, re + s0 + 1, im + s0 + 1, 1.0, 0.0);
-    // Each later stage makes its twiddles a stretch at a time, by the
-    // recurrence from 1 + 0i, and applies the stretch to every block.
-    constexpr uint64_t STRETCH = 128;
-    double wr[STRETCH];
-    double wi[STRETCH];
-    for (uint64_t half = 2; half < n; half <<= 1) {
-        const Rotation r = stage_rotation(2 * half, false);
-        Complex w{1.0, 0.0};
-        for (uint64_t first = 0; first < half; first += STRETCH) {
-            const uint64_t count = half - first < STRETCH ? half - first : STRETCH;
-            for (uint64_t j = 0; j < count; ++j) {
-                wr[j] = w.re;
-                wi[j] = w.im;
-                w = rotate(r, w);
-            }
-            for (uint64_t s0 = first; s0 < n; s0 += 2 * half)
-                butterflies(re + s0, im + s0, re + s0 + half, im + s0 + half, wr, wi, count);
-        }
-    }
+    // The later stages two at a time, each stage's twiddles made a stretch
+    // at a time by its recurrence from 1 + 0i and applied to every block.
+    uint64_t half = 2;
+    for (; 2 * half < n; half *= 4) two_stages(re, im, n, half);
+    if (half < n) one_stage(re, im, n, half);
 }

@@ -63,8 +63,8 @@ TEST(Fft, MatchesDirectDftInBothDirections) {
     }
 }
 
-// The run's transform works on split parts, two butterflies at a time, with
-// its twiddles made a stretch at a time: every value must be the one of the
+// The run's transform works on split parts, stages two at a time, with its
+// twiddles made a stretch at a time: every value must be the one of the
 // plain transform, bit for bit, at every size and through stretch ends.
 TEST(Fft, SplitPartsGiveThePlainTransformExactly) {
     for (size_t n = 2; n <= 4096; n *= 2) {
