@@ -9,17 +9,20 @@ double window_weight(uint64_t i, uint64_t n) {
     return (1.0 - std::cos(x)) * 0.5;
 }
 
-// Bit-reversal permutation, as swap(i, r) of each pair once; r runs through
-// the reversed indices by adding one at the top bit and carrying downwards.
+// Bit-reversal permutation of n = 2^k (at most 2^32) entries, as swap(i, r)
+// of each pair once; r is i with its k bits reversed, all 32 reversed by
+// masks and then shifted down, without a branch.
 template <typename Swap> static void bit_reverse(uint64_t n, Swap swap) {
-    for (uint64_t i = 0, r = 0; i < n; ++i) {
+    int shift = 32;
+    for (uint64_t size = n; size > 1; size >>= 1) --shift;
+    for (uint64_t i = 0; i < n; ++i) {
+        uint32_t r = static_cast<uint32_t>(i);
+        r = (r >> 1 & 0x55555555u) | (r & 0x55555555u) << 1;
+        r = (r >> 2 & 0x33333333u) | (r & 0x33333333u) << 2;
+        r = (r >> 4 & 0x0F0F0F0Fu) | (r & 0x0F0F0F0Fu) << 4;
+        r = (r >> 8 & 0x00FF00FFu) | (r & 0x00FF00FFu) << 8;
+        r = (r >> 16 | r << 16) >> shift;
         if (i < r) swap(i, r);
-        uint64_t bit = n >> 1;
-        while (bit && (r & bit)) {
-            r ^= bit;
-            bit >>= 1;
-        }
-        r |= bit;
     }
 }
 
