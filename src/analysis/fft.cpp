@@ -79,8 +79,9 @@ void fft_in_place(Complex *data, uint64_t n, bool inverse) {
 
 namespace {
 
-// Two lanes of doubles; each lane's arithmetic is the scalar operation, and
-// with contraction off nothing is fused.
+// Two lanes of doubles (the compilers' vector extension, SSE2 registers on
+// x86); each lane's arithmetic is the scalar operation, and with contraction
+// off nothing is fused.
 typedef double Pair __attribute__((vector_size(16)));
 
 // `butterfly` on split parts.
@@ -127,8 +128,8 @@ struct Twiddles {
     }
 };
 
-// Stage `half` alone (half >= 2): every block takes each stretch of
-// twiddles in turn.
+// Stage `half` alone: every block takes each stretch of twiddles in turn.
+// With half >= 2 every stretch has an even count, so lanes come in pairs.
 void one_stage(double *re, double *im, uint64_t n, uint64_t half) {
     Twiddles t{stage_rotation(2 * half, false), {1.0, 0.0}, {}, {}};
     for (uint64_t first = 0; first < half; first += STRETCH) {

@@ -4,10 +4,10 @@
 #include "base/heap.hpp"
 
 bool spectrum_work_init(SpectrumWork *work, uint64_t n) {
-    work->n = n;
     if (!work->window.allocate(n) || !work->parts.allocate(2 * n + SpectrumWork::SPLIT_SKEW) ||
         !work->candidates.allocate(n / 2))
         return false;
+    work->n = n;
     for (uint64_t i = 0; i < n; ++i) work->window[i] = window_weight(i, n);
     return true;
 }
