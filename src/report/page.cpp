@@ -169,47 +169,29 @@ bool write_peak_table(StrBuf *page, const ChannelResult &result) {
     return strbuf_append(page, "</tbody>\n</table>\n");
 }
 
-// What the charts draw, made before the file is opened: what they share
-// and each chart's levels at levels + i * n/2.
-struct ChartInputs {
-    ChartCommon common;
-    HeapArray<double> own; // when the run kept no spectra
-    double *levels = nullptr;
-};
-
-// Every chart whose window lies inside the file gets the levels of that
-// window: the analysis levels where the window did not move, else a spectrum
-// computed here.
-bool prepare_charts(const ReportSource &source, ChartInputs *in) {
+// What every chart draws alike, made before the file is opened, together
+// with the levels of the charts' own window: the analysis levels, or where
+// the charts shift their window inside the file, spectra computed here in
+// their place.
+bool prepare_charts(const ReportSource &source, ChartCommon *common) {
     const QueryWindow &w = source.report->window;
     const uint64_t n = w.window_samples;
-    const uint64_t count = source.report->result_count;
-    in->levels = source.spectra;
-    if (!in->levels) {
-        if (!in->own.allocate(count * (n / 2))) return false;
-        in->levels = in->own.data;
-    }
     const int64_t start = chart_window_start(*source.wav, n, w.window_start);
     if (start < 0) return true; // every chart is a note
-    if (!chart_common_prepare(&in->common, source.wav->sample_rate, n)) return false;
-    if (source.spectra && start == w.window_start) return true;
-    const bool shared = source.work && source.work->n == n;
-    for (uint64_t i = 0; i < count; ++i) {
-        const uint32_t channel = source.report->results[i].channel;
-        double *levels = in->levels + i * (n / 2);
-        const int32_t at = static_cast<int32_t>(start);
-        if (!(shared ? spectrum_db_with(source.work, *source.wav, channel, at, CHART_FLOOR_DB, levels, nullptr)
-                     : spectrum_db(*source.wav, channel, at, n, CHART_FLOOR_DB, levels, nullptr)))
+    if (!chart_common_prepare(common, source.wav->sample_rate, n)) return false;
+    if (start == w.window_start) return true;
+    for (uint64_t i = 0; i < source.report->result_count; ++i)
+        if (!spectrum_db_with(source.work, *source.wav, source.report->results[i].channel,
+                              static_cast<int32_t>(start), CHART_FLOOR_DB, source.spectra + i * (n / 2), nullptr))
             return false;
-    }
     return true;
 }
 
-bool write_channel_card(StrBuf *page, const ReportSource &source, uint64_t index, ChartInputs *in) {
+bool write_channel_card(StrBuf *page, const ReportSource &source, uint64_t index, ChartCommon *common) {
     const ChannelResult &result = source.report->results[index];
     const QueryWindow &w = source.report->window;
     const uint64_t n = w.window_samples;
-    const ChartSpectrum reuse{source.work, in->levels + index * (n / 2), &in->common};
+    const ChartSpectrum reuse{source.work, source.spectra + index * (n / 2), common};
     char frame_id[32];
     char id_suffix[16];
     std::snprintf(frame_id, sizeof frame_id, "ts-spectral-frame-%u", result.channel);
@@ -250,7 +232,7 @@ bool write_footer_and_scripts(StrBuf *page, const char *version) {
            strbuf_append(page, "</body>\n</html>\n");
 }
 
-bool build_page(StrBuf *page, const ReportSource &source, ChartInputs *charts) {
+bool build_page(StrBuf *page, const ReportSource &source, ChartCommon *charts) {
     const QueryReport &report = *source.report;
     if (!write_head(page, source.input_file) || !write_top_bar(page, source.version) ||
         !write_signal_line(page, source) || !write_key_figures(page, report))
@@ -279,7 +261,7 @@ bool write_html_report(const char *path, const ReportSource &source) {
     if (same_file(path, source.input_file)) return false;
     // Everything that can run out of memory happens before the file is
     // opened, so a failure never creates or truncates it.
-    ChartInputs charts;
+    ChartCommon charts;
     PageBuffer page;
     if (!prepare_charts(source, &charts) || !strbuf_reserve(&page.buf, PAGE_BUFFER_BYTES)) return false;
     std::FILE *file = platform_fopen(path, "wb");

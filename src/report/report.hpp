@@ -23,11 +23,11 @@
 constexpr double CHART_FLOOR_DB = -140.0;
 
 // What the page writer reads; all borrowed, all valid during the call.
-// `work` (a window of the report's length) and `spectra` may be null: they
-// let the charts reuse the run's working memory and, where a chart's window
-// is the analysis window, the analysis spectrum itself. Result i's n/2
-// levels, magnitude zero read as CHART_FLOOR_DB, are at spectra + i * n/2;
-// the writer overwrites those whose chart shifts its window.
+// `work` is the run's working memory for the report's window length, and
+// `spectra` the analysis levels, shown where a chart's window is the
+// analysis window: result i's n/2 levels, magnitude zero read as
+// CHART_FLOOR_DB, are at spectra + i * n/2. The writer overwrites them when
+// the charts shift their window inside the file.
 struct ReportSource {
     const char *input_file;
     const WavData *wav;
