@@ -4,6 +4,7 @@
 // to open a file, and the standard streams are binary.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 // Marks a printf-like function for the compiler's format checks. On mingw the
@@ -18,6 +19,15 @@
 // fopen of a UTF-8 path; null when the file can't be opened (on Windows also
 // when the path can't be converted).
 std::FILE *platform_fopen(const char *path, const char *mode);
+
+// Opens a UTF-8 path to be written from its start in binary mode. An
+// existing regular file that can be read and written is opened as it is
+// (*rewrite true), so that its blocks and cached pages serve the new bytes,
+// and must be cut with platform_trim once written; anything else is created
+// or truncated as "wb" does.
+std::FILE *platform_fopen_rewrite(const char *path, bool *rewrite);
+// Cuts the file to `length` bytes; false when that fails.
+bool platform_trim(std::FILE *file, uint64_t length);
 
 #ifdef _WIN32
 // A heap block (release with heap_free) holding the UTF-16 form of a UTF-8

@@ -264,11 +264,18 @@ bool write_html_report(const char *path, const ReportSource &source) {
     ChartCommon charts;
     PageBuffer page;
     if (!prepare_charts(source, &charts) || !strbuf_reserve(&page.buf, PAGE_BUFFER_BYTES)) return false;
-    std::FILE *file = platform_fopen(path, "wb");
+    bool rewrite = false;
+    std::FILE *file = platform_fopen_rewrite(path, &rewrite);
     if (!file) return false;
     std::setvbuf(file, nullptr, _IONBF, 0); // the page buffer is the only buffer
     page.buf.sink = file;
-    const bool written = build_page(&page.buf, source, &charts) && strbuf_flush(&page.buf);
+    bool written = build_page(&page.buf, source, &charts) && strbuf_flush(&page.buf);
+    // A rewritten file ends where the new page ends, after a failure too, so
+    // nothing of the old page is left behind the new bytes.
+    if (rewrite) {
+        const long end = std::ftell(file);
+        written = end >= 0 && platform_trim(file, static_cast<uint64_t>(end)) && written;
+    }
     std::fclose(file);
     return written;
 }
