@@ -46,10 +46,10 @@ static int fail_after_load(WavData *wav, const Options &o, Step failed) {
 }
 
 // Fills the report's channel results and, when `chart_levels` is given,
-// keeps each one's levels there (n/2 per result) as the report's charts
+// leaves result i's n/2 levels at chart_levels[i] as the report's charts
 // show them; false when a window could not be read.
-static bool analyze_channels(const Options &o, const WavData &wav, SpectrumWork *work, double *chart_levels,
-                             QueryReport *report) {
+static bool analyze_channels(const Options &o, const WavData &wav, SpectrumWork *work,
+                             double *const *chart_levels, QueryReport *report) {
     uint32_t first = 0;
     uint32_t last = wav.channels; // one past
     if (o.channel >= 0) {
@@ -62,7 +62,7 @@ static bool analyze_channels(const Options &o, const WavData &wav, SpectrumWork 
         slot.channel = ch;
         // A kept spectrum is analysed where it is kept, and then given the
         // chart's floor.
-        double *levels = chart_levels ? chart_levels + report->result_count * bins : work->levels();
+        double *levels = chart_levels ? chart_levels[report->result_count] : work->levels();
         double *magnitudes = work->magnitudes();
         int64_t found = analyze_channel_with(work, wav, ch, report->window, static_cast<uint64_t>(o.top),
                                              slot.top_peaks, MAX_TOP_PEAKS, levels, magnitudes);
@@ -123,12 +123,19 @@ int tonesift_main(int argc, char **argv) {
     const uint64_t n = report.window.window_samples;
     const uint64_t results = o.channel >= 0 ? 1 : (wav.channels < MAX_CHANNEL_RESULTS ? wav.channels : MAX_CHANNEL_RESULTS);
     SpectrumWork work;
-    HeapArray<double> spectra; // only the report reads them again
-    if (!spectrum_work_init(&work, n) || (o.html && !spectra.allocate(results * (n / 2))) ||
-        !analyze_channels(o, wav, &work, spectra.data, &report))
+    // Only the report reads the levels again: each result's are kept, the
+    // last one's where the working memory leaves them.
+    HeapArray<double> spectra;
+    double *kept[MAX_CHANNEL_RESULTS] = {};
+    if (!spectrum_work_init(&work, n) || (o.html && !spectra.allocate((results - 1) * (n / 2))))
+        return fail_after_load(&wav, o, Step::analysis);
+    for (uint64_t i = 0; o.html && i < results; ++i)
+        kept[i] = i + 1 < results ? spectra.data + i * (n / 2) : work.levels();
+    if (!analyze_channels(o, wav, &work, o.html ? kept : nullptr, &report))
         return fail_after_load(&wav, o, Step::analysis);
     if (o.html) {
-        ReportSource source{o.input, &wav, &report, TONESIFT_VERSION, &work, spectra.data};
+        ReportSource source{o.input, &wav, &report, TONESIFT_VERSION, &work, {}};
+        for (uint64_t i = 0; i < results; ++i) source.levels[i] = kept[i];
         if (!write_html_report(o.html, source)) return fail_after_load(&wav, o, Step::report);
     }
     wav_free(&wav);

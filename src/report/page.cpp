@@ -182,7 +182,7 @@ bool prepare_charts(const ReportSource &source, ChartCommon *common) {
     if (start == w.window_start) return true;
     for (uint64_t i = 0; i < source.report->result_count; ++i)
         if (!spectrum_db_with(source.work, *source.wav, source.report->results[i].channel,
-                              static_cast<int32_t>(start), CHART_FLOOR_DB, source.spectra + i * (n / 2), nullptr))
+                              static_cast<int32_t>(start), CHART_FLOOR_DB, source.levels[i], nullptr))
             return false;
     return true;
 }
@@ -190,8 +190,7 @@ bool prepare_charts(const ReportSource &source, ChartCommon *common) {
 bool write_channel_card(StrBuf *page, const ReportSource &source, uint64_t index, ChartCommon *common) {
     const ChannelResult &result = source.report->results[index];
     const QueryWindow &w = source.report->window;
-    const uint64_t n = w.window_samples;
-    const ChartSpectrum reuse{source.work, source.spectra + index * (n / 2), common};
+    const ChartSpectrum reuse{source.work, source.levels[index], common};
     char frame_id[32];
     char id_suffix[16];
     std::snprintf(frame_id, sizeof frame_id, "ts-spectral-frame-%u", result.channel);

@@ -24,17 +24,17 @@ constexpr double CHART_FLOOR_DB = -140.0;
 
 // What the page writer reads; all borrowed, all valid during the call.
 // `work` is the run's working memory for the report's window length, and
-// `spectra` the analysis levels, shown where a chart's window is the
-// analysis window: result i's n/2 levels, magnitude zero read as
-// CHART_FLOOR_DB, are at spectra + i * n/2. The writer overwrites them when
-// the charts shift their window inside the file.
+// levels[i] result i's n/2 analysis levels, magnitude zero read as
+// CHART_FLOOR_DB, shown where a chart's window is the analysis window. The
+// writer recomputes them in place, in result order, when the charts shift
+// their window inside the file; the last may lie in `work`.
 struct ReportSource {
     const char *input_file;
     const WavData *wav;
     const QueryReport *report;
     const char *version;
     SpectrumWork *work;
-    double *spectra;
+    double *levels[MAX_CHANNEL_RESULTS];
 };
 
 
