@@ -126,18 +126,14 @@ int tonesift_main(int argc, char **argv) {
     // Only the report reads the levels again: each result's are kept, the
     // last one's where the working memory leaves them.
     HeapArray<double> spectra;
-    double *kept[MAX_CHANNEL_RESULTS] = {};
+    ReportSource source{o.input, &wav, &report, TONESIFT_VERSION, &work, {}};
     if (!spectrum_work_init(&work, n) || (o.html && !spectra.allocate((results - 1) * (n / 2))))
         return fail_after_load(&wav, o, Step::analysis);
     for (uint64_t i = 0; o.html && i < results; ++i)
-        kept[i] = i + 1 < results ? spectra.data + i * (n / 2) : work.levels();
-    if (!analyze_channels(o, wav, &work, o.html ? kept : nullptr, &report))
+        source.levels[i] = i + 1 < results ? spectra.data + i * (n / 2) : work.levels();
+    if (!analyze_channels(o, wav, &work, o.html ? source.levels : nullptr, &report))
         return fail_after_load(&wav, o, Step::analysis);
-    if (o.html) {
-        ReportSource source{o.input, &wav, &report, TONESIFT_VERSION, &work, {}};
-        for (uint64_t i = 0; i < results; ++i) source.levels[i] = kept[i];
-        if (!write_html_report(o.html, source)) return fail_after_load(&wav, o, Step::report);
-    }
+    if (o.html && !write_html_report(o.html, source)) return fail_after_load(&wav, o, Step::report);
     wav_free(&wav);
 
     if (o.json) print_json_report(report);
