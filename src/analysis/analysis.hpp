@@ -91,22 +91,25 @@ void fft_forward(double *re, double *im, uint64_t n);
 // by the caller; every block goes with it.
 struct SpectrumWork {
     uint64_t n = 0;
-    HeapArray<double> window;     // n weights
-    HeapArray<double> parts;      // n real parts, then n imaginary ones a little
+    HeapSlab memory;              // everything below, in one block
+    double *window = nullptr;     // n weights
+    double *parts = nullptr;      // n real parts, then n imaginary ones a little
                                   // after; the window's samples arrive as the real
                                   // parts, the magnitudes and levels may leave in
                                   // the first halves of the two
-    HeapArray<Peak> candidates;   // n / 2
-    double *re() { return parts.data; }
-    double *im() { return parts.data + n + SPLIT_SKEW; }
+    Peak *candidates = nullptr;   // n / 2
+    double *kept_levels = nullptr; // room for spectra a caller keeps, n / 2 levels each
+    double *re() { return parts; }
+    double *im() { return parts + n + SPLIT_SKEW; }
     double *magnitudes() { return re(); }
     double *levels() { return im(); }
+    double *kept(uint64_t i) { return kept_levels + i * (n / 2); }
     // Doubles between the two parts, so that re[i] and im[i] never share a
     // cache set (two arrays a power of two apart would).
     static constexpr uint64_t SPLIT_SKEW = 40;
 };
-// False when memory runs out.
-bool spectrum_work_init(SpectrumWork *work, uint64_t n);
+// With room for `kept` spectra besides; false when memory runs out.
+bool spectrum_work_init(SpectrumWork *work, uint64_t n, uint64_t kept = 0);
 // spectrum_db for a window of work->n frames; false only when the frames
 // can't be read.
 bool spectrum_db_with(SpectrumWork *work, const WavData &wav, uint32_t channel, int32_t start,

@@ -62,7 +62,7 @@ int64_t analyze_channel_with(SpectrumWork *work, const WavData &wav, uint32_t ch
     if (!spectrum_db_with(work, wav, channel, window.window_start, ANALYSIS_FLOOR_DB, levels, magnitudes))
         return -1;
     if (bins < 3) return 0;
-    Peak *candidates = work->candidates.data;
+    Peak *candidates = work->candidates;
     const uint64_t count = find_candidates(levels, magnitudes, bins, window, candidates);
 
     // At most half a window of candidates, so the count fits any size_t.

@@ -66,3 +66,23 @@ template <typename T> struct HeapArray {
     T &operator[](uint64_t i) { return data[i]; }
     const T &operator[](uint64_t i) const { return data[i]; }
 };
+
+// One block for a run's large working arrays. The first touch of each fresh
+// small page costs more than the arithmetic done on it, so a large block is
+// placed on large-page boundaries and the system is asked to back it with
+// large pages; where it has none, this is a plain block.
+struct HeapSlab {
+    void *block = nullptr;         // as allocated
+    unsigned char *start = nullptr; // `size` usable bytes from here, 64-byte aligned
+    uint64_t size = 0;
+
+    HeapSlab() = default;
+    HeapSlab(const HeapSlab &) = delete;
+    HeapSlab &operator=(const HeapSlab &) = delete;
+    ~HeapSlab() { reset(); }
+
+    // Replaces any previous block. False (and empty) when the size overflows
+    // or memory runs out.
+    bool allocate(uint64_t bytes);
+    void reset();
+};

@@ -54,9 +54,24 @@ static bool is_regular_file(const char *path) {
 bool platform_trim(std::FILE *file, uint64_t length) {
     return length <= INT64_MAX && _chsize_s(_fileno(file), static_cast<__int64>(length)) == 0;
 }
+
+uint64_t platform_large_page_bytes() { return 0; }
+void platform_prefer_large_pages(void *, uint64_t) {}
 #else
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#ifdef MADV_HUGEPAGE
+// Transparent huge pages: 2 MiB where the base page is 4 KiB.
+uint64_t platform_large_page_bytes() { return 2u << 20; }
+void platform_prefer_large_pages(void *start, uint64_t bytes) {
+    madvise(start, static_cast<size_t>(bytes), MADV_HUGEPAGE); // a refusal leaves small pages
+}
+#else
+uint64_t platform_large_page_bytes() { return 0; }
+void platform_prefer_large_pages(void *, uint64_t) {}
+#endif
 
 std::FILE *platform_fopen(const char *path, const char *mode) { return std::fopen(path, mode); }
 

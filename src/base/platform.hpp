@@ -29,6 +29,13 @@ std::FILE *platform_fopen_rewrite(const char *path, bool *rewrite);
 // Cuts the file to `length` bytes; false when that fails.
 bool platform_trim(std::FILE *file, uint64_t length);
 
+// The size of the large pages a block can ask for with
+// platform_prefer_large_pages; 0 where the system offers none that way.
+uint64_t platform_large_page_bytes();
+// Asks that the whole large pages within [start, start + bytes) be backed
+// by large pages on first touch. Only a hint: the contents stay as they are.
+void platform_prefer_large_pages(void *start, uint64_t bytes);
+
 #ifdef _WIN32
 // A heap block (release with heap_free) holding the UTF-16 form of a UTF-8
 // text, or the UTF-8 form of a UTF-16 one; null when memory runs out or the

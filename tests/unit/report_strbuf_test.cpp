@@ -57,8 +57,9 @@ TEST(StrBuf, FixedAppendMatchesPrintf) {
             ASSERT_TRUE(strbuf_append_number(&listed, "[", 1, v, decimals, ']'));
         }
         EXPECT_EQ(text_of(fast), text_of(slow)) << decimals;
-        std::string bracketed = "[" + text_of(slow);
-        for (size_t at = 0; (at = bracketed.find(' ', at)) != std::string::npos;) bracketed.replace(at, 1, at + 1 < bracketed.size() ? "][" : "]");
+        std::string spaced = text_of(slow), bracketed = "[";
+        for (size_t at = 0; at < spaced.size(); at++)
+            bracketed += spaced[at] != ' ' ? std::string(1, spaced[at]) : at + 1 < spaced.size() ? "][" : "]";
         EXPECT_EQ(text_of(listed), bracketed) << decimals;
         strbuf_free(&listed);
         EXPECT_EQ(fast.capacity, slow.capacity) << decimals;

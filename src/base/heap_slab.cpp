@@ -1,0 +1,37 @@
+// Apart from the allocation seam itself, so a test build can swap the seam
+// and keep this.
+#include <cstdint>
+
+#include "base/heap.hpp"
+#include "base/platform.hpp"
+
+// Below this the one large page would cost more to clear than the small
+// pages' first touches.
+static constexpr uint64_t LARGE_ENOUGH = 512u << 10;
+static constexpr uint64_t ALIGN = 64;
+
+static uint64_t round_up(uint64_t value, uint64_t to) { return (value + to - 1) / to * to; }
+
+bool HeapSlab::allocate(uint64_t bytes) {
+    reset();
+    const uint64_t page = platform_large_page_bytes();
+    const bool large = page && bytes >= LARGE_ENOUGH;
+    // Room to move the start to a boundary; only what is touched is memory.
+    const uint64_t align = large ? page : ALIGN;
+    if (bytes > SIZE_MAX - 2 * align) return false;
+    const uint64_t span = large ? round_up(bytes, page) : bytes;
+    block = heap_alloc(static_cast<size_t>(span + align));
+    if (!block) return false;
+    const uint64_t at = reinterpret_cast<uintptr_t>(block);
+    start = static_cast<unsigned char *>(block) + static_cast<size_t>(round_up(at, align) - at);
+    size = bytes;
+    if (large) platform_prefer_large_pages(start, span);
+    return true;
+}
+
+void HeapSlab::reset() {
+    heap_free(block);
+    block = nullptr;
+    start = nullptr;
+    size = 0;
+}
