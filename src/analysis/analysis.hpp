@@ -79,30 +79,41 @@ void fft_in_place(Complex *data, uint64_t n, bool inverse);
 bool spectrum_db(const WavData &wav, uint32_t channel, int32_t start, uint64_t n,
                  double floor_db, double *levels, double *magnitudes);
 
+// Each stage's twiddles for transforms of n values, made once: stage
+// `half`'s twiddle j (0 <= j < half) is the j-th step of its recurrence from
+// 1 + 0i, as every block of the stage would make it; its real part goes to
+// twiddles[half + j], its imaginary part to twiddles[n + half + j].
+void fft_twiddles(double *twiddles, uint64_t n);
+
 // The forward transform of fft_in_place on split parts (re[i] and im[i] are
-// data[i]): every twiddle comes from the same recurrence and every butterfly
-// does the same operations in the same order, so every value comes out the
-// same.
-void fft_forward(double *re, double *im, uint64_t n);
+// data[i]), with fft_twiddles' table for n: every butterfly does the same
+// operations in the same order, so every value comes out the same.
+void fft_forward(double *re, double *im, uint64_t n, const double *twiddles);
+// fft_forward of re[i] = window[i] * samples[i], im[i] = 0, every value the
+// same; `samples` and `window` apart from the parts.
+void fft_forward_windowed(const double *samples, const double *window, double *re, double *im, uint64_t n,
+                          const double *twiddles);
 
 // Working memory for the spectra of one run, made once and reused for every
-// channel and chart: the window weights are computed once, each by
-// window_weight, so no value differs from a spectrum computed alone. Owned
+// channel and chart: the window weights and twiddles are computed once, each
+// as a spectrum computed alone would, so no value differs. Owned
 // by the caller; every block goes with it.
 struct SpectrumWork {
     uint64_t n = 0;
     HeapSlab memory;              // everything below, in one block
     double *window = nullptr;     // n weights
+    double *twiddles = nullptr;   // 2 n, fft_twiddles' table
     double *parts = nullptr;      // n real parts, then n imaginary ones a little
-                                  // after; the window's samples arrive as the real
-                                  // parts, the magnitudes and levels may leave in
+                                  // after; the magnitudes and levels may leave in
                                   // the first halves of the two
-    Peak *candidates = nullptr;   // n / 2
+    Peak *candidates = nullptr;   // n / 2; until the peaks are sought, the
+                                  // window's samples arrive in their room
     double *kept_levels = nullptr; // room for spectra a caller keeps, n / 2 levels each
     double *re() { return parts; }
     double *im() { return parts + n + SPLIT_SKEW; }
     double *magnitudes() { return re(); }
     double *levels() { return im(); }
+    double *samples() { return reinterpret_cast<double *>(candidates); }
     double *kept(uint64_t i) { return kept_levels + i * (n / 2); }
     // Doubles between the two parts, so that re[i] and im[i] never share a
     // cache set (two arrays a power of two apart would).

@@ -9,19 +9,30 @@ double window_weight(uint64_t i, uint64_t n) {
     return (1.0 - std::cos(x)) * 0.5;
 }
 
-// Bit-reversal permutation of n = 2^k (at most 2^32) entries, as swap(i, r)
-// of each pair once; r is i with its k bits reversed, all 32 reversed by
-// masks and then shifted down, without a branch.
-template <typename Swap> static void bit_reverse(uint64_t n, Swap swap) {
+// Bits to drop after reversing all 32 bits of an index below n = 2^k.
+static int reverse_shift(uint64_t n) {
     int shift = 32;
     for (uint64_t size = n; size > 1; size >>= 1) --shift;
+    return shift;
+}
+
+// i with its k bits reversed: all 32 reversed by masks and then shifted
+// down, without a branch.
+static uint64_t reverse_bits(uint64_t i, int shift) {
+    uint32_t r = static_cast<uint32_t>(i);
+    r = (r >> 1 & 0x55555555u) | (r & 0x55555555u) << 1;
+    r = (r >> 2 & 0x33333333u) | (r & 0x33333333u) << 2;
+    r = (r >> 4 & 0x0F0F0F0Fu) | (r & 0x0F0F0F0Fu) << 4;
+    r = (r >> 8 & 0x00FF00FFu) | (r & 0x00FF00FFu) << 8;
+    return static_cast<uint64_t>(r >> 16 | r << 16) >> shift; // 32 for n = 1
+}
+
+// Bit-reversal permutation of n = 2^k (at most 2^32) entries, as swap(i, r)
+// of each pair once.
+template <typename Swap> static void bit_reverse(uint64_t n, Swap swap) {
+    const int shift = reverse_shift(n);
     for (uint64_t i = 0; i < n; ++i) {
-        uint32_t r = static_cast<uint32_t>(i);
-        r = (r >> 1 & 0x55555555u) | (r & 0x55555555u) << 1;
-        r = (r >> 2 & 0x33333333u) | (r & 0x33333333u) << 2;
-        r = (r >> 4 & 0x0F0F0F0Fu) | (r & 0x0F0F0F0Fu) << 4;
-        r = (r >> 8 & 0x00FF00FFu) | (r & 0x00FF00FFu) << 8;
-        r = (r >> 16 | r << 16) >> shift;
+        const uint64_t r = reverse_bits(i, shift);
         if (i < r) swap(i, r);
     }
 }
@@ -110,104 +121,88 @@ inline void split_butterfly(double *ar, double *ai, double *br, double *bi, doub
     ai = ai + ti;
 }
 
-// Twiddles are made this many at a time, on the stack.
-constexpr uint64_t STRETCH = 128;
-
-// A stage's twiddles, `count` at a time: its recurrence continued from `w`.
-struct Twiddles {
-    Rotation r;
-    Complex w;
-    double re[STRETCH];
-    double im[STRETCH];
-    void make(uint64_t count) {
-        for (uint64_t j = 0; j < count; ++j) {
-            re[j] = w.re;
-            im[j] = w.im;
-            w = rotate(r, w);
-        }
-    }
-};
-
-// Stage `half` alone: every block takes each stretch of twiddles in turn.
-// With half >= 2 every stretch has an even count, so lanes come in pairs.
-void one_stage(double *re, double *im, uint64_t n, uint64_t half) {
-    Twiddles t{stage_rotation(2 * half, false), {1.0, 0.0}, {}, {}};
-    for (uint64_t first = 0; first < half; first += STRETCH) {
-        const uint64_t count = half - first < STRETCH ? half - first : STRETCH;
-        t.make(count);
-        for (uint64_t s0 = first; s0 < n; s0 += 2 * half) {
-            double *ar = re + s0, *ai = im + s0, *br = ar + half, *bi = ai + half;
-            for (uint64_t j = 0; j < count; j += 2) {
-                Pair xr, xi, yr, yi, wr, wi;
-                load_pair(xr, ar + j);
-                load_pair(xi, ai + j);
-                load_pair(yr, br + j);
-                load_pair(yi, bi + j);
-                load_pair(wr, t.re + j);
-                load_pair(wi, t.im + j);
-                pair_butterfly(xr, xi, yr, yi, wr, wi);
-                store_pair(ar + j, xr);
-                store_pair(ai + j, xi);
-                store_pair(br + j, yr);
-                store_pair(bi + j, yi);
-            }
+// Stage `half` alone (half >= 2, so lanes come in pairs).
+void one_stage(double *re, double *im, uint64_t n, uint64_t half, const double *wre, const double *wim) {
+    for (uint64_t s0 = 0; s0 < n; s0 += 2 * half) {
+        double *ar = re + s0, *ai = im + s0, *br = ar + half, *bi = ai + half;
+        for (uint64_t j = 0; j < half; j += 2) {
+            Pair xr, xi, yr, yi, wr, wi;
+            load_pair(xr, ar + j);
+            load_pair(xi, ai + j);
+            load_pair(yr, br + j);
+            load_pair(yi, bi + j);
+            load_pair(wr, wre + j);
+            load_pair(wi, wim + j);
+            pair_butterfly(xr, xi, yr, yi, wr, wi);
+            store_pair(ar + j, xr);
+            store_pair(ai + j, xi);
+            store_pair(br + j, yr);
+            store_pair(bi + j, yi);
         }
     }
 }
 
-// Stages `half` and 2 `half` in one pass (half >= 2): elements j, j + h,
-// j + 2h and j + 3h of a block of 4h go through both stages' butterflies in
-// registers, the same operations on the same values as stage after stage.
-// The second stage's twiddles at j and at j + h come from two runs of its
-// recurrence, the second started h steps along.
-void two_stages(double *re, double *im, uint64_t n, uint64_t h) {
-    Twiddles first_stage{stage_rotation(2 * h, false), {1.0, 0.0}, {}, {}};
-    Twiddles low{stage_rotation(4 * h, false), {1.0, 0.0}, {}, {}};
-    Twiddles high = low;
-    for (uint64_t j = 0; j < h; ++j) high.w = rotate(high.r, high.w);
-    for (uint64_t first = 0; first < h; first += STRETCH) {
-        const uint64_t count = h - first < STRETCH ? h - first : STRETCH;
-        first_stage.make(count);
-        low.make(count);
-        high.make(count);
-        for (uint64_t s0 = first; s0 < n; s0 += 4 * h) {
-            double *r0 = re + s0, *i0 = im + s0;
-            for (uint64_t j = 0; j < count; j += 2) {
-                Pair ar, ai, br, bi, cr, ci, dr, di, wr, wi;
-                load_pair(ar, r0 + j);
-                load_pair(ai, i0 + j);
-                load_pair(br, r0 + h + j);
-                load_pair(bi, i0 + h + j);
-                load_pair(cr, r0 + 2 * h + j);
-                load_pair(ci, i0 + 2 * h + j);
-                load_pair(dr, r0 + 3 * h + j);
-                load_pair(di, i0 + 3 * h + j);
-                load_pair(wr, first_stage.re + j);
-                load_pair(wi, first_stage.im + j);
-                pair_butterfly(ar, ai, br, bi, wr, wi);
-                pair_butterfly(cr, ci, dr, di, wr, wi);
-                load_pair(wr, low.re + j);
-                load_pair(wi, low.im + j);
-                pair_butterfly(ar, ai, cr, ci, wr, wi);
-                load_pair(wr, high.re + j);
-                load_pair(wi, high.im + j);
-                pair_butterfly(br, bi, dr, di, wr, wi);
-                store_pair(r0 + j, ar);
-                store_pair(i0 + j, ai);
-                store_pair(r0 + h + j, br);
-                store_pair(i0 + h + j, bi);
-                store_pair(r0 + 2 * h + j, cr);
-                store_pair(i0 + 2 * h + j, ci);
-                store_pair(r0 + 3 * h + j, dr);
-                store_pair(i0 + 3 * h + j, di);
-            }
+// Stages `h` and 2 `h` in one pass (h >= 2): elements j, j + h, j + 2h and
+// j + 3h of a block of 4h go through both stages' butterflies in registers,
+// the same operations on the same values as stage after stage. `wre` and
+// `wim` hold the first stage's h twiddles and then the second's 2h.
+void two_stages(double *re, double *im, uint64_t n, uint64_t h, const double *wre, const double *wim) {
+    for (uint64_t s0 = 0; s0 < n; s0 += 4 * h) {
+        double *r0 = re + s0, *i0 = im + s0;
+        for (uint64_t j = 0; j < h; j += 2) {
+            Pair ar, ai, br, bi, cr, ci, dr, di, wr, wi;
+            load_pair(ar, r0 + j);
+            load_pair(ai, i0 + j);
+            load_pair(br, r0 + h + j);
+            load_pair(bi, i0 + h + j);
+            load_pair(cr, r0 + 2 * h + j);
+            load_pair(ci, i0 + 2 * h + j);
+            load_pair(dr, r0 + 3 * h + j);
+            load_pair(di, i0 + 3 * h + j);
+            load_pair(wr, wre + j);
+            load_pair(wi, wim + j);
+            pair_butterfly(ar, ai, br, bi, wr, wi);
+            pair_butterfly(cr, ci, dr, di, wr, wi);
+            load_pair(wr, wre + h + j);
+            load_pair(wi, wim + h + j);
+            pair_butterfly(ar, ai, cr, ci, wr, wi);
+            load_pair(wr, wre + 2 * h + j);
+            load_pair(wi, wim + 2 * h + j);
+            pair_butterfly(br, bi, dr, di, wr, wi);
+            store_pair(r0 + j, ar);
+            store_pair(i0 + j, ai);
+            store_pair(r0 + h + j, br);
+            store_pair(i0 + h + j, bi);
+            store_pair(r0 + 2 * h + j, cr);
+            store_pair(i0 + 2 * h + j, ci);
+            store_pair(r0 + 3 * h + j, dr);
+            store_pair(i0 + 3 * h + j, di);
         }
     }
 }
 
 } // namespace
 
-void fft_forward(double *re, double *im, uint64_t n) {
+void fft_twiddles(double *twiddles, uint64_t n) {
+    for (uint64_t half = 1; half < n; half *= 2) {
+        const Rotation r = stage_rotation(2 * half, false);
+        Complex w{1.0, 0.0};
+        for (uint64_t j = 0; j < half; ++j) {
+            twiddles[half + j] = w.re;
+            twiddles[n + half + j] = w.im;
+            w = rotate(r, w);
+        }
+    }
+}
+
+// The stages after the first, two at a time.
+static void later_stages(double *re, double *im, uint64_t n, const double *twiddles) {
+    uint64_t half = 2;
+    for (; 2 * half < n; half *= 4) two_stages(re, im, n, half, twiddles + half, twiddles + n + half);
+    if (half < n) one_stage(re, im, n, half, twiddles + half, twiddles + n + half);
+}
+
+void fft_forward(double *re, double *im, uint64_t n, const double *twiddles) {
     if (n <= 1) return;
     bit_reverse(n, [re, im](uint64_t i, uint64_t r) {
         swap_values(&re[i], &re[r]);
@@ -215,9 +210,42 @@ void fft_forward(double *re, double *im, uint64_t n) {
     });
     // The first stage's blocks are single butterflies with the twiddle 1 + 0i.
     for (uint64_t s0 = 0; s0 + 1 < n; s0 += 2) split_butterfly(re + s0, im + s0, re + s0 + 1, im + s0 + 1, 1.0, 0.0);
-    // The later stages two at a time, each stage's twiddles made a stretch
-    // at a time by its recurrence from 1 + 0i and applied to every block.
-    uint64_t half = 2;
-    for (; 2 * half < n; half *= 4) two_stages(re, im, n, half);
-    if (half < n) one_stage(re, im, n, half);
+    later_stages(re, im, n, twiddles);
+}
+
+void fft_forward_windowed(const double *samples, const double *window, double *re, double *im, uint64_t n,
+                          const double *twiddles) {
+    if (n <= 1) {
+        if (n) re[0] = window[0] * samples[0];
+        if (n) im[0] = 0.0;
+        return;
+    }
+    // Elements i and i + n/2 meet in the first stage, at r and r + 1 (r is i
+    // reversed), so one pass places, weights and combines them.
+    const uint64_t half = n / 2;
+    const auto place = [=](uint64_t i, uint64_t r) {
+        Complex a{window[i] * samples[i], 0.0};
+        Complex b{window[i + half] * samples[i + half], 0.0};
+        butterfly(&a, &b, {1.0, 0.0});
+        re[r] = a.re;
+        im[r] = a.im;
+        re[r + 1] = b.re;
+        im[r + 1] = b.im;
+    };
+    if (n < 64) {
+        const int shift = reverse_shift(n);
+        for (uint64_t i = 0; i < half; ++i) place(i, reverse_bits(i, shift));
+    } else {
+        // i = a n/8 + 8 b + c goes to rev(c) n/8 + 8 rev(b) + rev(a): taking
+        // every a and c for one b reads and writes whole cache lines.
+        static constexpr uint64_t REVERSED[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+        const uint64_t eighth = n / 8;
+        const int shift = reverse_shift(n / 64);
+        for (uint64_t b = 0; b < n / 64; ++b) {
+            const uint64_t rb = 8 * reverse_bits(b, shift);
+            for (uint64_t c = 0; c < 8; ++c)
+                for (uint64_t a = 0; a < 4; ++a) place(a * eighth + 8 * b + c, REVERSED[c] * eighth + rb + REVERSED[a]);
+        }
+    }
+    later_stages(re, im, n, twiddles);
 }

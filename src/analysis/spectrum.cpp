@@ -9,17 +9,21 @@ bool spectrum_work_init(SpectrumWork *work, uint64_t n, uint64_t kept) {
     // Far beyond any window, and small enough that no size below overflows.
     if (n > (uint64_t{1} << 40) || kept > 1024) return false;
     const uint64_t bins = n / 2;
-    const uint64_t parts_at = aligned(n * sizeof(double));
+    const uint64_t twiddles_at = aligned(n * sizeof(double));
+    const uint64_t parts_at = twiddles_at + aligned(2 * n * sizeof(double));
     const uint64_t candidates_at = parts_at + aligned((2 * n + SpectrumWork::SPLIT_SKEW) * sizeof(double));
-    const uint64_t kept_at = candidates_at + aligned(bins * sizeof(Peak));
+    const uint64_t room = bins * sizeof(Peak) > n * sizeof(double) ? bins * sizeof(Peak) : n * sizeof(double);
+    const uint64_t kept_at = candidates_at + aligned(room);
     if (!work->memory.allocate(kept_at + kept * bins * sizeof(double))) return false;
     unsigned char *base = work->memory.start;
     work->n = n;
     work->window = reinterpret_cast<double *>(base);
+    work->twiddles = reinterpret_cast<double *>(base + twiddles_at);
     work->parts = reinterpret_cast<double *>(base + parts_at);
     work->candidates = reinterpret_cast<Peak *>(base + candidates_at);
     work->kept_levels = reinterpret_cast<double *>(base + kept_at);
     for (uint64_t i = 0; i < n; ++i) work->window[i] = window_weight(i, n);
+    fft_twiddles(work->twiddles, n);
     return true;
 }
 
@@ -28,15 +32,9 @@ bool spectrum_db_with(SpectrumWork *work, const WavData &wav, uint32_t channel, 
     const uint64_t n = work->n;
     double *re = work->re();
     double *im = work->im();
-    const double *window = work->window;
     // Frames outside the file come back as silence.
-    if (!wav_read_channel(&wav, channel, start, n, re)) return false;
-    for (uint64_t i = 0; i < n; ++i) {
-        re[i] = window[i] * re[i];
-        im[i] = 0.0;
-    }
-
-    fft_forward(re, im, n);
+    if (!wav_read_channel(&wav, channel, start, n, work->samples())) return false;
+    fft_forward_windowed(work->samples(), work->window, re, im, n, work->twiddles);
 
     // Magnitudes and levels may replace the parts they are made from.
     const double scale = 4.0 / static_cast<double>(n);
