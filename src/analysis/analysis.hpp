@@ -85,12 +85,11 @@ bool spectrum_db(const WavData &wav, uint32_t channel, int32_t start, uint64_t n
 // twiddles[half + j], its imaginary part to twiddles[n + half + j].
 void fft_twiddles(double *twiddles, uint64_t n);
 
-// The forward transform of fft_in_place on split parts (re[i] and im[i] are
-// data[i]), with fft_twiddles' table for n: every butterfly does the same
-// operations in the same order, so every value comes out the same.
-void fft_forward(double *re, double *im, uint64_t n, const double *twiddles);
-// fft_forward of re[i] = window[i] * samples[i], im[i] = 0, every value the
-// same; `samples` and `window` apart from the parts.
+// The forward transform of fft_in_place of data[i] = window[i] * samples[i]
+// + 0i, on split parts (re[i] and im[i] are its element i), with
+// fft_twiddles' table for n: every butterfly does the same operations in the
+// same order, so every value comes out the same. `samples` and `window` lie
+// apart from the parts.
 void fft_forward_windowed(const double *samples, const double *window, double *re, double *im, uint64_t n,
                           const double *twiddles);
 

@@ -95,17 +95,6 @@ namespace {
 // off nothing is fused.
 typedef double Pair __attribute__((vector_size(16)));
 
-// `butterfly` on split parts.
-inline void split_butterfly(double *ar, double *ai, double *br, double *bi, double wr, double wi) {
-    Complex a{*ar, *ai};
-    Complex b{*br, *bi};
-    butterfly(&a, &b, {wr, wi});
-    *ar = a.re;
-    *ai = a.im;
-    *br = b.re;
-    *bi = b.im;
-}
-
 // Two elements to and from split parts.
 [[gnu::always_inline]] inline void load_pair(Pair &v, const double *p) { std::memcpy(&v, p, sizeof v); }
 [[gnu::always_inline]] inline void store_pair(double *p, const Pair &v) { std::memcpy(p, &v, sizeof v); }
@@ -202,24 +191,13 @@ static void later_stages(double *re, double *im, uint64_t n, const double *twidd
     if (half < n) one_stage(re, im, n, half, twiddles + half, twiddles + n + half);
 }
 
-void fft_forward(double *re, double *im, uint64_t n, const double *twiddles) {
-    if (n <= 1) return;
-    bit_reverse(n, [re, im](uint64_t i, uint64_t r) {
-        swap_values(&re[i], &re[r]);
-        swap_values(&im[i], &im[r]);
-    });
-    // The first stage's blocks are single butterflies with the twiddle 1 + 0i.
-    for (uint64_t s0 = 0; s0 + 1 < n; s0 += 2) split_butterfly(re + s0, im + s0, re + s0 + 1, im + s0 + 1, 1.0, 0.0);
-    later_stages(re, im, n, twiddles);
-}
-
 void fft_forward_windowed(const double *samples, const double *window, double *re, double *im, uint64_t n,
                           const double *twiddles) {
-    if (n <= 1) {
-        if (n) re[0] = window[0] * samples[0];
-        if (n) im[0] = 0.0;
-        return;
+    if (n == 1) {
+        re[0] = window[0] * samples[0];
+        im[0] = 0.0;
     }
+    if (n <= 1) return;
     // Elements i and i + n/2 meet in the first stage, at r and r + 1 (r is i
     // reversed), so one pass places, weights and combines them.
     const uint64_t half = n / 2;
