@@ -18,6 +18,7 @@ need chromium chromium
 need node nodejs
 need npm npm
 need jq jq
+need strace strace
 need man man-db
 need groff groff-base
 need locale-gen locales

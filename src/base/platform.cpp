@@ -1,13 +1,9 @@
 #include "base/platform.hpp"
 
-#include <limits>
-
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
-#include <io.h>
-#include <sys/stat.h>
 #include <windows.h>
 
 #include "base/heap.hpp"
@@ -43,24 +39,10 @@ std::FILE *platform_fopen(const char *path, const char *mode) {
     return f;
 }
 
-static bool is_regular_file(const char *path) {
-    wchar_t *wide = platform_widen(path);
-    struct _stat64 st;
-    const bool regular = wide && _wstat64(wide, &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG;
-    heap_free(wide);
-    return regular;
-}
-
-bool platform_trim(std::FILE *file, uint64_t length) {
-    return length <= INT64_MAX && _chsize_s(_fileno(file), static_cast<__int64>(length)) == 0;
-}
-
 uint64_t platform_large_page_bytes() { return 0; }
 void platform_prefer_large_pages(void *, uint64_t) {}
 #else
 #include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #ifdef MADV_HUGEPAGE
 // Transparent huge pages: 2 MiB where the base page is 4 KiB.
@@ -75,21 +57,4 @@ void platform_prefer_large_pages(void *, uint64_t) {}
 
 std::FILE *platform_fopen(const char *path, const char *mode) { return std::fopen(path, mode); }
 
-static bool is_regular_file(const char *path) {
-    struct stat st;
-    return stat(path, &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool platform_trim(std::FILE *file, uint64_t length) {
-    return length <= static_cast<uint64_t>(std::numeric_limits<off_t>::max()) &&
-           ftruncate(fileno(file), static_cast<off_t>(length)) == 0;
-}
 #endif
-
-std::FILE *platform_fopen_rewrite(const char *path, bool *rewrite) {
-    // Devices and pipes are written as they come: only a regular file can be
-    // cut afterwards.
-    std::FILE *file = is_regular_file(path) ? platform_fopen(path, "r+b") : nullptr;
-    *rewrite = file != nullptr;
-    return file ? file : platform_fopen(path, "wb");
-}

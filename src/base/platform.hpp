@@ -20,15 +20,6 @@
 // when the path can't be converted).
 std::FILE *platform_fopen(const char *path, const char *mode);
 
-// Opens a UTF-8 path to be written from its start in binary mode. An
-// existing regular file that can be read and written is opened as it is
-// (*rewrite true), so that its blocks and cached pages serve the new bytes,
-// and must be cut with platform_trim once written; anything else is created
-// or truncated as "wb" does.
-std::FILE *platform_fopen_rewrite(const char *path, bool *rewrite);
-// Cuts the file to `length` bytes; false when that fails.
-bool platform_trim(std::FILE *file, uint64_t length);
-
 // The size of the large pages a block can ask for with
 // platform_prefer_large_pages; 0 where the system offers none that way.
 uint64_t platform_large_page_bytes();

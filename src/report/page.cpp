@@ -263,18 +263,13 @@ bool write_html_report(const char *path, const ReportSource &source) {
     ChartCommon charts;
     PageBuffer page;
     if (!prepare_charts(source, &charts) || !strbuf_reserve(&page.buf, PAGE_BUFFER_BYTES)) return false;
-    bool rewrite = false;
-    std::FILE *file = platform_fopen_rewrite(path, &rewrite);
+    // Truncated at open: a run stopped at any moment leaves the old page
+    // untouched or a prefix of the new one, never the two mixed.
+    std::FILE *file = platform_fopen(path, "wb");
     if (!file) return false;
     std::setvbuf(file, nullptr, _IONBF, 0); // the page buffer is the only buffer
     page.buf.sink = file;
-    bool written = build_page(&page.buf, source, &charts) && strbuf_flush(&page.buf);
-    // A rewritten file ends where the new page ends, after a failure too, so
-    // nothing of the old page is left behind the new bytes.
-    if (rewrite) {
-        const long end = std::ftell(file);
-        written = end >= 0 && platform_trim(file, static_cast<uint64_t>(end)) && written;
-    }
+    const bool written = build_page(&page.buf, source, &charts) && strbuf_flush(&page.buf);
     std::fclose(file);
     return written;
 }
