@@ -1,7 +1,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "analysis/analysis.hpp"
+#include "analysis/analysis_internal.hpp"
 
 double window_weight(uint64_t i, uint64_t n) {
     // Phase index i + 1: the symmetric raised cosine advanced by one position.
@@ -66,7 +66,6 @@ static inline void butterfly(Complex *a, Complex *b, Complex w) {
 }
 
 void fft_in_place(Complex *data, uint64_t n, bool inverse) {
-    if (n <= 1) return;
     bit_reverse(n, [data](uint64_t i, uint64_t r) { swap_values(&data[i], &data[r]); });
     // Every block of a stage runs through the same twiddles, so each is made
     // once and applied to all blocks before the next.
@@ -193,11 +192,6 @@ static void later_stages(double *re, double *im, uint64_t n, const double *twidd
 
 void fft_forward_windowed(const double *samples, const double *window, double *re, double *im, uint64_t n,
                           const double *twiddles) {
-    if (n == 1) {
-        re[0] = window[0] * samples[0];
-        im[0] = 0.0;
-    }
-    if (n <= 1) return;
     // Elements i and i + n/2 meet in the first stage, at r and r + 1 (r is i
     // reversed), so one pass places, weights and combines them.
     const uint64_t half = n / 2;
@@ -210,20 +204,15 @@ void fft_forward_windowed(const double *samples, const double *window, double *r
         re[r + 1] = b.re;
         im[r + 1] = b.im;
     };
-    if (n < 64) {
-        const int shift = reverse_shift(n);
-        for (uint64_t i = 0; i < half; ++i) place(i, reverse_bits(i, shift));
-    } else {
-        // i = a n/8 + 8 b + c goes to rev(c) n/8 + 8 rev(b) + rev(a): taking
-        // every a and c for one b reads and writes whole cache lines.
-        static constexpr uint64_t REVERSED[8] = {0, 4, 2, 6, 1, 5, 3, 7};
-        const uint64_t eighth = n / 8;
-        const int shift = reverse_shift(n / 64);
-        for (uint64_t b = 0; b < n / 64; ++b) {
-            const uint64_t rb = 8 * reverse_bits(b, shift);
-            for (uint64_t c = 0; c < 8; ++c)
-                for (uint64_t a = 0; a < 4; ++a) place(a * eighth + 8 * b + c, REVERSED[c] * eighth + rb + REVERSED[a]);
-        }
+    // i = a n/8 + 8 b + c goes to rev(c) n/8 + 8 rev(b) + rev(a): taking
+    // every a and c for one b reads and writes whole cache lines.
+    static constexpr uint64_t REVERSED[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+    const uint64_t eighth = n / 8;
+    const int shift = reverse_shift(n / 64);
+    for (uint64_t b = 0; b < n / 64; ++b) {
+        const uint64_t rb = 8 * reverse_bits(b, shift);
+        for (uint64_t c = 0; c < 8; ++c)
+            for (uint64_t a = 0; a < 4; ++a) place(a * eighth + 8 * b + c, REVERSED[c] * eighth + rb + REVERSED[a]);
     }
     later_stages(re, im, n, twiddles);
 }

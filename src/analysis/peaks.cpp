@@ -2,19 +2,21 @@
 #include <cstdlib>
 
 #include "analysis/analysis.hpp"
+#include "analysis/analysis_internal.hpp"
 #include "base/heap.hpp"
 
+// The level of a bin of magnitude zero, below any level a peak can have.
+static constexpr double ANALYSIS_FLOOR_DB = -200.0;
 // The correction factor at the largest allowed offset, half a bin.
 static constexpr double CORRECTION_AT_HALF_BIN = 0.8488263631567752;
 
-int compare_peak_level(const Peak *a, const Peak *b) {
-    if (a->level_db > b->level_db) return -1;
-    if (b->level_db > a->level_db) return 1;
+// Highest level first; frequencies are not consulted.
+static int compare_peak_level(const void *a, const void *b) {
+    const double la = static_cast<const Peak *>(a)->level_db;
+    const double lb = static_cast<const Peak *>(b)->level_db;
+    if (la > lb) return -1;
+    if (lb > la) return 1;
     return 0;
-}
-
-static int compare_peak_qsort(const void *a, const void *b) {
-    return compare_peak_level(static_cast<const Peak *>(a), static_cast<const Peak *>(b));
 }
 
 double peak_correction_factor(double offset) {
@@ -55,18 +57,17 @@ static uint64_t find_candidates(const double *levels, const double *mags, uint64
     return count;
 }
 
-int64_t analyze_channel_with(SpectrumWork *work, const WavData &wav, uint32_t channel,
-                             const QueryWindow &window, uint64_t max_peaks, Peak *out,
-                             uint64_t capacity, double *levels, double *magnitudes) {
+int64_t analyze_channel(SpectrumWork *work, const WavData &wav, uint32_t channel,
+                        const QueryWindow &window, uint64_t max_peaks, Peak *out,
+                        uint64_t capacity, double *levels, double *magnitudes) {
     const uint64_t bins = work->n / 2;
-    if (!spectrum_db_with(work, wav, channel, window.window_start, ANALYSIS_FLOOR_DB, levels, magnitudes))
+    if (!spectrum_db(work, wav, channel, window.window_start, ANALYSIS_FLOOR_DB, levels, magnitudes))
         return -1;
-    if (bins < 3) return 0;
     Peak *candidates = work->candidates;
     const uint64_t count = find_candidates(levels, magnitudes, bins, window, candidates);
 
     // At most half a window of candidates, so the count fits any size_t.
-    std::qsort(candidates, static_cast<size_t>(count), sizeof(Peak), compare_peak_qsort);
+    std::qsort(candidates, static_cast<size_t>(count), sizeof(Peak), compare_peak_level);
 
     uint64_t limit = max_peaks < capacity ? max_peaks : capacity;
     uint64_t taken = 0;
@@ -82,12 +83,4 @@ int64_t analyze_channel_with(SpectrumWork *work, const WavData &wav, uint32_t ch
         if (clear) out[taken++] = cand;
     }
     return static_cast<int64_t>(taken);
-}
-
-int64_t analyze_channel(const WavData &wav, uint32_t channel, const QueryWindow &window,
-                        uint64_t max_peaks, Peak *out, uint64_t capacity) {
-    SpectrumWork work;
-    if (!spectrum_work_init(&work, window.window_samples)) return -1;
-    return analyze_channel_with(&work, wav, channel, window, max_peaks, out, capacity, work.levels(),
-                                work.magnitudes());
 }

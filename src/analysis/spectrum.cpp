@@ -1,6 +1,7 @@
 #include <cmath>
 
 #include "analysis/analysis.hpp"
+#include "analysis/analysis_internal.hpp"
 #include "base/heap.hpp"
 
 static uint64_t aligned(uint64_t bytes) { return (bytes + 63) / 64 * 64; }
@@ -27,8 +28,8 @@ bool spectrum_work_init(SpectrumWork *work, uint64_t n, uint64_t kept) {
     return true;
 }
 
-bool spectrum_db_with(SpectrumWork *work, const WavData &wav, uint32_t channel, int32_t start,
-                      double floor_db, double *levels, double *magnitudes) {
+bool spectrum_db(SpectrumWork *work, const WavData &wav, uint32_t channel, int32_t start,
+                 double floor_db, double *levels, double *magnitudes) {
     const uint64_t n = work->n;
     double *re = work->re();
     double *im = work->im();
@@ -44,10 +45,4 @@ bool spectrum_db_with(SpectrumWork *work, const WavData &wav, uint32_t channel, 
         levels[k] = m > 0.0 ? 20.0 * std::log10(m) : floor_db;
     }
     return true;
-}
-
-bool spectrum_db(const WavData &wav, uint32_t channel, int32_t start, uint64_t n,
-                 double floor_db, double *levels, double *magnitudes) {
-    SpectrumWork work;
-    return spectrum_work_init(&work, n) && spectrum_db_with(&work, wav, channel, start, floor_db, levels, magnitudes);
 }

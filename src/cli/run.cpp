@@ -64,8 +64,8 @@ static bool analyze_channels(const Options &o, const WavData &wav, SpectrumWork 
         // chart's floor.
         double *levels = chart_levels ? chart_levels[report->result_count] : work->levels();
         double *magnitudes = work->magnitudes();
-        int64_t found = analyze_channel_with(work, wav, ch, report->window, static_cast<uint64_t>(o.top),
-                                             slot.top_peaks, MAX_TOP_PEAKS, levels, magnitudes);
+        int64_t found = analyze_channel(work, wav, ch, report->window, static_cast<uint64_t>(o.top),
+                                        slot.top_peaks, MAX_TOP_PEAKS, levels, magnitudes);
         if (found < 0) return false;
         if (chart_levels)
             for (uint64_t k = 0; k < bins; ++k)

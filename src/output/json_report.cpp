@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "output/json_writer.hpp"
 #include "output/output.hpp"
 
 // The one document buffer, reused from the start on every call. It always

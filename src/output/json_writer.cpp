@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "output/output.hpp"
+#include "output/json_writer.hpp"
 
 // Longest escaped string value; the escape area holds it plus a terminator.
 static constexpr size_t JSON_ESCAPED_MAX = 511;
@@ -51,15 +51,16 @@ static bool escape_json(const char *value, char *out) {
 }
 
 // Formats into a fixed line buffer (cut to size - 1) and appends the line.
-static bool append_line(JsonBuf *buf, char *line, size_t size, const char *format, ...)
-    PRINTF_LIKE(4, 5);
+static bool append_line_v(JsonBuf *buf, char *line, size_t size, const char *format, va_list ap) {
+    return std::vsnprintf(line, size, format, ap) >= 0 && json_append(buf, line);
+}
+static bool append_line(JsonBuf *buf, char *line, size_t size, const char *format, ...) PRINTF_LIKE(4, 5);
 static bool append_line(JsonBuf *buf, char *line, size_t size, const char *format, ...) {
     va_list ap;
     va_start(ap, format);
-    int n = std::vsnprintf(line, size, format, ap);
+    const bool ok = append_line_v(buf, line, size, format, ap);
     va_end(ap);
-    if (n < 0) return false;
-    return json_append(buf, line);
+    return ok;
 }
 
 bool json_add_string(JsonBuf *buf, const char *key, const char *value, bool more) {
@@ -70,15 +71,20 @@ bool json_add_string(JsonBuf *buf, const char *key, const char *value, bool more
                        more ? "," : "");
 }
 
+// "%d" and "%ld" of a 32-bit value are the same text; the two writers
+// differ only in how long a line they keep.
+static bool add_integer(JsonBuf *buf, const char *key, int32_t value, bool more, char *line, size_t size) {
+    return append_line(buf, line, size, "    \"%s\": %d%s\n", key, value, more ? "," : "");
+}
+
 bool json_add_int(JsonBuf *buf, const char *key, int32_t value, bool more) {
     char line[128];
-    return append_line(buf, line, sizeof line, "    \"%s\": %d%s\n", key, value, more ? "," : "");
+    return add_integer(buf, key, value, more, line, sizeof line);
 }
 
 bool json_add_long(JsonBuf *buf, const char *key, int32_t value, bool more) {
     char line[160];
-    return append_line(buf, line, sizeof line, "    \"%s\": %ld%s\n", key,
-                       static_cast<long>(value), more ? "," : "");
+    return add_integer(buf, key, value, more, line, sizeof line);
 }
 
 bool json_add_double(JsonBuf *buf, const char *key, double value, bool more) {
@@ -91,7 +97,6 @@ void json_appendf(JsonBuf *buf, const char *format, ...) {
     char line[256];
     va_list ap;
     va_start(ap, format);
-    int n = std::vsnprintf(line, sizeof line, format, ap);
+    append_line_v(buf, line, sizeof line, format, ap);
     va_end(ap);
-    if (n >= 0) json_append(buf, line);
 }

@@ -4,7 +4,7 @@
 
 #include "analysis/analysis.hpp"
 #include "base/heap.hpp"
-#include "report/report.hpp"
+#include "report/chart.hpp"
 
 namespace {
 
@@ -17,11 +17,9 @@ constexpr double CHART_RIGHT = 990.0;
 constexpr double CHART_TOP = 12.0;
 constexpr double CHART_BOTTOM = 276.0;
 constexpr double FREQ_MIN_HZ = 20.0;
-constexpr double DB_MIN = -140.0;
 constexpr double DB_MAX = 20.0;
 constexpr double LOG10_FREQ_MIN = 1.3010299956639813; // log10(20)
 
-// A silent bin sits on the bottom edge rather than far below it.
 constexpr size_t MINOR_TICKS_MAX = 64;
 constexpr size_t MAJOR_TICKS_MAX = 16;
 // The end label would crowd the last tick label when closer than this.
@@ -46,9 +44,9 @@ const char *const AXIS_LABEL_FORMAT =
 // Level (dB) to y in the 1000 x 320 view box: -140 dB at the bottom edge,
 // 20 dB and above at the top edge.
 double chart_db_to_y(double db) {
-    if (db < DB_MIN) return CHART_BOTTOM;
+    if (db < CHART_FLOOR_DB) return CHART_BOTTOM;
     const double capped = db < DB_MAX ? db : DB_MAX;
-    return CHART_BOTTOM - (capped - DB_MIN) / (DB_MAX - DB_MIN) * (CHART_BOTTOM - CHART_TOP);
+    return CHART_BOTTOM - (capped - CHART_FLOOR_DB) / (DB_MAX - CHART_FLOOR_DB) * (CHART_BOTTOM - CHART_TOP);
 }
 
 // The log axis from 20 Hz to the Nyquist frequency spans this many decades;
@@ -112,7 +110,7 @@ bool write_grid_and_axes(StrBuf *out, double nyquist) {
                         CHART_RIGHT, CHART_BOTTOM))
         return false;
 
-    for (double db = DB_MAX; db >= DB_MIN; db -= 20.0) {
+    for (double db = DB_MAX; db >= CHART_FLOOR_DB; db -= 20.0) {
         const double y = chart_db_to_y(db);
         char label[16];
         std::snprintf(label, sizeof label, "%.0f", db);
@@ -172,7 +170,7 @@ bool write_peak_markers(StrBuf *out, const double *freqs, const double *levels,
         double lead_end;
         double level_y;
         double freq_y;
-        if (level >= DB_MIN) {
+        if (level >= CHART_FLOOR_DB) {
             dot_y = chart_db_to_y(level);
             lead_start = dot_y - 8.0;
             lead_end = dot_y - (tall ? 40.0 : 20.0);
@@ -230,11 +228,7 @@ bool write_gate_line(StrBuf *out, double level_db, const char *label) {
 // The grid and axes, and "x," for every bin from 20 Hz up as the trace
 // writes them.
 bool make_chart_common(ChartCommon *common, uint64_t bins, double bin_hz, double nyquist_hz) {
-    if (common->bins == bins && common->bin_hz == bin_hz && common->nyquist_hz == nyquist_hz) return true;
     const double log_span = chart_log_span(nyquist_hz);
-    common->bins = 0;
-    common->grid.length = 0;
-    common->xs.length = 0;
     if (!write_grid_and_axes(&common->grid, nyquist_hz) || !common->lengths.allocate(bins)) return false;
     for (uint64_t k = 0; k < bins; ++k) {
         const uint64_t before = common->xs.length;
@@ -244,11 +238,7 @@ bool make_chart_common(ChartCommon *common, uint64_t bins, double bin_hz, double
         // Above 20 Hz the axis ends near 1000, so a piece is a few bytes.
         common->lengths[k] = static_cast<uint8_t>(common->xs.length - before);
     }
-    if (!strbuf_reserve(&common->xs, common->xs.length + 8)) return false;
-    common->bins = bins;
-    common->bin_hz = bin_hz;
-    common->nyquist_hz = nyquist_hz;
-    return true;
+    return strbuf_reserve(&common->xs, common->xs.length + 8);
 }
 
 // The spectrum trace: one "%.2f,%.2f " point per bin from 20 Hz up, its x
@@ -293,7 +283,7 @@ bool write_data_island(StrBuf *out, const char *id_suffix, double bin_hz, double
                         "\"freqScale\":\"%s\",\"tierNoiseFloorDb\":%.2f,\"tierNonPeakDb\":%s,"
                         "\"tierPeakDb\":%s,",
                         id_suffix, CHART_LEFT, CHART_RIGHT, CHART_TOP, CHART_BOTTOM, bin_hz, nyquist,
-                        FREQ_MIN_HZ, DB_MIN, DB_MAX, "log", noise_floor_db, "null", "null") ||
+                        FREQ_MIN_HZ, CHART_FLOOR_DB, DB_MAX, "log", noise_floor_db, "null", "null") ||
         !write_number_array(out, "ref", levels, bins) || !strbuf_append(out, ",") ||
         !strbuf_append(out, "\"dut\":null") || !strbuf_append(out, ",\"markers\":[") ||
         !strbuf_appendf(out,
@@ -335,34 +325,13 @@ int64_t chart_window_start(const WavData &audio, uint64_t window_samples, int32_
 
 bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_samples,
                           double noise_floor_db, int32_t window_start, const char *id_suffix,
-                          uint32_t channel, const double *peak_freqs, const double *peak_levels,
-                          uint64_t peak_count, ChartSpectrum reuse) {
+                          const double *peak_freqs, const double *peak_levels, uint64_t peak_count,
+                          const double *levels, const ChartCommon &common) {
     // The chart's window always lies wholly inside the file: near either end
     // it is shifted inward instead of reading silence.
-    const int64_t start = chart_window_start(audio, window_samples, window_start);
-    if (start < 0) return strbuf_append(out, NOTE_TOO_SHORT);
+    if (chart_window_start(audio, window_samples, window_start) < 0) return strbuf_append(out, NOTE_TOO_SHORT);
 
     const uint64_t bins = window_samples / 2;
-    // The levels given, else a spectrum of its own, in the run's working
-    // memory when that has the right length.
-    HeapArray<double> own_levels;
-    const double *levels = reuse.levels;
-    if (!levels) {
-        const bool shared = reuse.work && reuse.work->n == window_samples;
-        if (!shared && !own_levels.allocate(bins)) return false;
-        double *computed = shared ? reuse.work->levels() : own_levels.data;
-        const bool done = shared ? spectrum_db_with(reuse.work, audio, channel, static_cast<int32_t>(start),
-                                                    CHART_FLOOR_DB, computed, nullptr)
-                                 : spectrum_db(audio, channel, static_cast<int32_t>(start), window_samples,
-                                               CHART_FLOOR_DB, computed, nullptr);
-        if (!done) return false;
-        levels = computed;
-    }
-
-    ChartCommon own_common;
-    ChartCommon *common = reuse.common ? reuse.common : &own_common;
-    if (!chart_common_prepare(common, audio.sample_rate, window_samples)) return false;
-
     const double bin_hz = chart_bin_hz(audio.sample_rate, window_samples);
     const double nyquist = static_cast<double>(audio.sample_rate) * 0.5;
     char gate_label[40];
@@ -378,13 +347,13 @@ bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_sam
                           "class=\"cv-spectral-chart\" id=\"cv-spectral-svg%s\" role=\"img\" "
                           "aria-label=\"Spectral snapshot%s\">\n",
                           VIEW_WIDTH, VIEW_HEIGHT, id_suffix, "") &&
-           strbuf_append_bytes(out, common->grid.data, static_cast<size_t>(common->grid.length)) &&
+           strbuf_append_bytes(out, common.grid.data, static_cast<size_t>(common.grid.length)) &&
            strbuf_appendf(out,
                           "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" "
                           "fill=\"var(--accent)\" opacity=\"0.05\"/>\n",
                           CHART_LEFT, band_y, CHART_RIGHT - CHART_LEFT, CHART_BOTTOM - band_y) &&
            write_gate_line(out, noise_floor_db, gate_label) &&
-           write_trace_polyline(out, levels, bins, "--ref-trace", *common) &&
+           write_trace_polyline(out, levels, bins, "--ref-trace", common) &&
            write_peak_markers(out, peak_freqs, peak_levels, order, count, nyquist) &&
            strbuf_append(out, "</svg>\n") &&
            write_data_island(out, id_suffix, bin_hz, nyquist, noise_floor_db, gate_label,

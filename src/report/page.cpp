@@ -13,7 +13,10 @@
 #include "base/group_thousands.hpp"
 #include "base/heap.hpp"
 #include "base/platform.hpp"
+#include "report/assets.hpp"
+#include "report/chart.hpp"
 #include "report/report.hpp"
+#include "report/strbuf.hpp"
 
 namespace {
 
@@ -86,6 +89,34 @@ bool same_file(const char *a, const char *b) {
 #endif
 }
 
+// Both icons start visible; the theme script hides the one that does not apply.
+bool write_theme_toggle(StrBuf *out) {
+    return strbuf_append(
+        out,
+        "<button type=\"button\" class=\"theme-toggle\" id=\"themeToggle\" aria-label=\"Switch to dark "
+        "theme\">\n  <svg class=\"ti-sun\" viewBox=\"0 0 24 24\" fill=\"none\" stroke=\"currentColor\" "
+        "stroke-width=\"2\" stroke-linecap=\"round\" stroke-linejoin=\"round\"><circle cx=\"12\" "
+        "cy=\"12\" r=\"4\"/><path d=\"M12 2v2M12 20v2M4.93 4.93l1.41 1.41M17.66 17.66l1.41 1.41M2 "
+        "12h2M20 12h2M4.93 19.07l1.41-1.41M17.66 6.34l1.41-1.41\"/></svg>\n  <svg class=\"ti-moon\" "
+        "viewBox=\"0 0 24 24\" fill=\"none\" stroke=\"currentColor\" stroke-width=\"2\" "
+        "stroke-linecap=\"round\" stroke-linejoin=\"round\"><path d=\"M21 12.79A9 9 0 1111.21 3 7 7 0 "
+        "0021 12.79z\"/></svg>\n</button>\n");
+}
+
+// Title, usage hint and the reset button of the frame `target_id`; neither
+// text is escaped.
+bool write_scope_head(StrBuf *out, const char *title, const char *target_id) {
+    return strbuf_appendf(out,
+                          "<div class=\"scope-head\"><span class=\"title\">%s</span>\n<div "
+                          "class=\"zoom-toolbar\"><span class=\"zoom-hint\">scroll to zoom &middot; drag "
+                          "to pan &middot; shift+drag to box-zoom</span>",
+                          title) &&
+           strbuf_appendf(out,
+                          "<button type=\"button\" class=\"zoom-reset\" data-zoom-target=\"%s\">Reset "
+                          "zoom</button></div>\n</div>\n",
+                          target_id);
+}
+
 bool write_head(StrBuf *page, const char *input_file) {
     char stem[256];
     path_stem(input_file, stem, sizeof stem);
@@ -93,7 +124,7 @@ bool write_head(StrBuf *page, const char *input_file) {
                                "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                                "<title>") &&
            strbuf_append_html(page, stem) && strbuf_append(page, " -- tonesift</title>\n") &&
-           write_style_block(page) && strbuf_append(page, "</head>\n<body>\n<div class=\"dash\">\n");
+           strbuf_append(page, report_style_text) && strbuf_append(page, "</head>\n<body>\n<div class=\"dash\">\n");
 }
 
 bool write_top_bar(StrBuf *page, const char *version) {
@@ -181,16 +212,15 @@ bool prepare_charts(const ReportSource &source, ChartCommon *common) {
     if (!chart_common_prepare(common, source.wav->sample_rate, n)) return false;
     if (start == w.window_start) return true;
     for (uint64_t i = 0; i < source.report->result_count; ++i)
-        if (!spectrum_db_with(source.work, *source.wav, source.report->results[i].channel,
+        if (!spectrum_db(source.work, *source.wav, source.report->results[i].channel,
                               static_cast<int32_t>(start), CHART_FLOOR_DB, source.levels[i], nullptr))
             return false;
     return true;
 }
 
-bool write_channel_card(StrBuf *page, const ReportSource &source, uint64_t index, ChartCommon *common) {
+bool write_channel_card(StrBuf *page, const ReportSource &source, uint64_t index, const ChartCommon &common) {
     const ChannelResult &result = source.report->results[index];
     const QueryWindow &w = source.report->window;
-    const ChartSpectrum reuse{source.work, source.levels[index], common};
     char frame_id[32];
     char id_suffix[16];
     std::snprintf(frame_id, sizeof frame_id, "ts-spectral-frame-%u", result.channel);
@@ -208,12 +238,12 @@ bool write_channel_card(StrBuf *page, const ReportSource &source, uint64_t index
                           "peak%s</span>\n</div>\n<div class=\"card-body\">\n<div class=\"scope\">\n",
                           result.channel, result.channel, static_cast<size_t>(result.peak_count),
                           result.peak_count == 1 ? "" : "s") &&
-           write_scope_head(page, "Magnitude spectrum", frame_id, false) &&
+           write_scope_head(page, "Magnitude spectrum", frame_id) &&
            strbuf_appendf(page, "<div class=\"zoom-frame\" data-zoom-kind=\"spectral\" id=\"%s\">\n",
                           frame_id) &&
            write_spectral_chart(page, *source.wav, w.window_samples, w.noise_floor_db, w.window_start,
-                                id_suffix, result.channel, count ? freqs : nullptr,
-                                count ? levels : nullptr, result.peak_count, reuse) &&
+                                id_suffix, count ? freqs : nullptr, count ? levels : nullptr,
+                                result.peak_count, source.levels[index], common) &&
            strbuf_append(page, "<div class=\"zoom-box\" hidden></div>\n</div>\n<div "
                                "class=\"legend-row\">\n<span><span class=\"sw\" "
                                "style=\"background:var(--ref)\"></span>Signal</span>\n</div>\n") &&
@@ -227,11 +257,12 @@ bool write_footer_and_scripts(StrBuf *page, const char *version) {
                           "<footer>\n<div class=\"footer-row-top\">\n<span><b>tonesift</b> "
                           "v%s</span>\n<span>report generated %s</span>\n</div>\n</footer>\n",
                           version, stamp) &&
-           strbuf_append(page, "</div>\n") && write_theme_script(page) && write_zoom_script(page) &&
+           strbuf_append(page, "</div>\n") && strbuf_append(page, report_theme_script_text) &&
+           strbuf_append(page, report_zoom_script_text) &&
            strbuf_append(page, "</body>\n</html>\n");
 }
 
-bool build_page(StrBuf *page, const ReportSource &source, ChartCommon *charts) {
+bool build_page(StrBuf *page, const ReportSource &source, const ChartCommon &charts) {
     const QueryReport &report = *source.report;
     if (!write_head(page, source.input_file) || !write_top_bar(page, source.version) ||
         !write_signal_line(page, source) || !write_key_figures(page, report))
@@ -269,7 +300,7 @@ bool write_html_report(const char *path, const ReportSource &source) {
     if (!file) return false;
     std::setvbuf(file, nullptr, _IONBF, 0); // the page buffer is the only buffer
     page.buf.sink = file;
-    const bool written = build_page(&page.buf, source, &charts) && strbuf_flush(&page.buf);
+    const bool written = build_page(&page.buf, source, charts) && strbuf_flush(&page.buf);
     std::fclose(file);
     return written;
 }

@@ -6,7 +6,7 @@
 #include <type_traits>
 
 #include "base/heap.hpp"
-#include "report/report.hpp"
+#include "report/strbuf.hpp"
 
 namespace {
 

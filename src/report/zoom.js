@@ -160,12 +160,6 @@
       var floorY = y(d.tierNoiseFloorDb);
       add("rect", { x: left, y: floorY, width: right - left, height: y(d.dbMin) - floorY,
                     fill: "var(--accent)", opacity: 0.05 });
-      if (d.tierPeakDb !== null && d.tierPeakDb !== undefined) {
-        var lower = d.tierNonPeakDb !== null && d.tierNonPeakDb !== undefined ? d.tierNonPeakDb : d.tierNoiseFloorDb;
-        var peakY = y(d.tierPeakDb);
-        add("rect", { x: left, y: peakY, width: right - left, height: y(lower) - peakY,
-                      fill: "var(--accent)", opacity: 0.05 });
-      }
     }
 
     (d.markers || []).forEach(function (m) {
@@ -178,20 +172,15 @@
                     "text-anchor": alignRight ? "end" : "start" }, m.text);
     });
 
-    function trace(levels, colour, name) {
-      if (!levels) return;
-      var points = [];
-      for (var k = 0; k < levels.length; k++) {
-        var f = k * d.binHz;
-        if (f < lo) continue;
-        if (f > hi) break;
-        points.push(fixed(x(f), 2) + "," + fixed(y(levels[k]), 2));
-      }
-      add("polyline", { fill: "none", stroke: colour, "stroke-width": 1.5, points: points.join(" "),
-                        "data-trace": name });
+    var points = [];
+    for (var k = 0; k < d.ref.length; k++) {
+      var f = k * d.binHz;
+      if (f < lo) continue;
+      if (f > hi) break;
+      points.push(fixed(x(f), 2) + "," + fixed(y(d.ref[k]), 2));
     }
-    trace(d.ref, "var(--ref-trace)", "ref");
-    trace(d.dut, "var(--dut-trace)", "dut");
+    add("polyline", { fill: "none", stroke: "var(--ref-trace)", "stroke-width": 1.5, points: points.join(" "),
+                      "data-trace": "ref" });
 
     (d.peaks || []).forEach(function (p) {
       if (p.freqHz < lo || p.freqHz > hi) return;
@@ -220,15 +209,6 @@
                   fill: "var(--ink-soft)" }, "Frequency (Hz)");
     add("text", { x: 14, y: midY, "font-size": 10.5, "text-anchor": "middle", fill: "var(--ink-soft)",
                   transform: "rotate(-90 14 " + fixed(midY, 2) + ")" }, "Amplitude (dB)");
-  }
-
-  function applyTraceMode(svg) {
-    var mode = svg.getAttribute("data-trace-mode") || "both";
-    var show = { ref: mode === "both" || mode === "ref", dut: mode === "both" || mode === "dut" };
-    Array.prototype.forEach.call(svg.querySelectorAll("[data-trace]"), function (node) {
-      var name = node.getAttribute("data-trace");
-      if (name in show) node.style.display = show[name] ? "" : "none";
-    });
   }
 
   // A view wider than the whole range becomes exactly 0 .. 1.
@@ -289,7 +269,6 @@
     }
     function redraw() {
       drawSpectral(svg, d, view.lo, view.hi, logAxis);
-      applyTraceMode(svg);
     }
     function reset() {
       view.lo = fullLo;
@@ -370,26 +349,5 @@
     });
   }
 
-  function setUpTraceToggle(group) {
-    var frame = document.getElementById(group.getAttribute("data-target"));
-    var svg = frame ? frame.querySelector("svg") : null;
-    if (!svg) return;
-    var buttons = group.querySelectorAll("button");
-    Array.prototype.forEach.call(buttons, function (button) {
-      button.addEventListener("click", function () {
-        var mode = button.getAttribute("data-mode") || "both";
-        Array.prototype.forEach.call(buttons, function (other) {
-          other.classList.remove("active", "ref-active", "dut-active");
-        });
-        button.classList.add("active");
-        if (mode === "ref") button.classList.add("ref-active");
-        if (mode === "dut") button.classList.add("dut-active");
-        svg.setAttribute("data-trace-mode", mode);
-        applyTraceMode(svg);
-      });
-    });
-  }
-
   Array.prototype.forEach.call(document.querySelectorAll(".zoom-frame[data-zoom-kind]"), setUpFrame);
-  Array.prototype.forEach.call(document.querySelectorAll(".trace-toggle[data-target]"), setUpTraceToggle);
 })();

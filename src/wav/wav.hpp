@@ -46,10 +46,6 @@ struct WavData {
 // allocated or open, and wav_error_text() says why.
 bool wav_load(const char *path, WavData *out);
 
-// As wav_load, from an open seekable stream positioned at the file's start.
-// The caller keeps the stream, and keeps it open until wav_free.
-bool wav_load_stream(FILE *stream, WavData *out);
-
 // The reason for the last failed load; valid until the next wav_load.
 const char *wav_error_text();
 
@@ -62,18 +58,3 @@ void wav_free(WavData *wav);
 // when memory ran out (it is not).
 bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint64_t count,
                       double *out);
-
-// Sample conversions, one per encoding; `p` points at the little-endian bytes.
-double wav_sample_int16(const unsigned char *p);
-double wav_sample_int24(const unsigned char *p);
-double wav_sample_int32(const unsigned char *p);
-double wav_sample_float32(const unsigned char *p);
-double wav_sample_float64(const unsigned char *p);
-
-// The conversion for one encoding code, or null for an unknown code.
-using WavSampleConverter = double (*)(const unsigned char *);
-WavSampleConverter wav_converter(uint32_t encoding);
-
-// Index of the first NaN or infinity among `count` float samples of the
-// given encoding, or `count` when all are finite (always for integers).
-uint64_t wav_find_non_finite(const unsigned char *raw, uint64_t count, uint32_t encoding);

@@ -5,7 +5,7 @@
 #include "base/heap.hpp"
 #include "base/platform.hpp"
 #include "wav/wav.hpp"
-#include "wav/wav_bytes.hpp"
+#include "wav/wav_internal.hpp"
 
 static const char GENERIC_REASON[] =
     "not a supported 16/24/32-bit integer or 32/64-bit float PCM WAV file";

@@ -2,26 +2,37 @@
 
 #include "base/heap.hpp"
 #include "wav/wav.hpp"
-#include "wav/wav_bytes.hpp"
+#include "wav/wav_internal.hpp"
 
 // Frames of up to this many bytes are read in blocks; wider frames (hundreds
 // of channels) are read one sample at a time, so a window never reads the
 // channels it does not need.
 static constexpr uint64_t BLOCK_BYTES = 64 * 1024;
 
-// One channel's samples of n frames `stride` bytes apart, converted inline.
 template <double (*convert)(const unsigned char *)>
-static void convert_run(const unsigned char *p, uint64_t stride, uint64_t n, double *out) {
+static void convert_each(const unsigned char *p, uint64_t stride, uint64_t n, double *out) {
     for (uint64_t i = 0; i < n; ++i) out[i] = convert(p + i * stride);
+}
+
+// One channel's samples of n frames `stride` bytes apart, each encoding's
+// conversion inlined into its own loop.
+static void convert_run(uint32_t encoding, const unsigned char *p, uint64_t stride, uint64_t n, double *out) {
+    switch (encoding) {
+    case WAV_ENCODING_INT16: return convert_each<sample_int16>(p, stride, n, out);
+    case WAV_ENCODING_INT24: return convert_each<sample_int24>(p, stride, n, out);
+    case WAV_ENCODING_INT32: return convert_each<sample_int32>(p, stride, n, out);
+    case WAV_ENCODING_FLOAT32: return convert_each<sample_float32>(p, stride, n, out);
+    default: return convert_each<sample_float64>(p, stride, n, out);
+    }
 }
 
 static WavStream read_from_file(const WavData *wav, uint32_t channel, uint64_t first,
                                 uint64_t count, double *out) {
-    const WavSampleConverter convert = wav_converter(wav->encoding);
-    const uint64_t width = (wav->encoding & 0xFFu) / 8u;
+    const uint32_t encoding = wav->encoding;
+    const uint64_t width = (encoding & 0xFFu) / 8u;
     const uint64_t frame_size = width * wav->channels;
     const uint64_t offset = static_cast<uint64_t>(wav->data_offset) + first * frame_size;
-    if (!convert || !wav->file) return WavStream::failed;
+    if (!wav->file) return WavStream::failed;
 
     if (frame_size > BLOCK_BYTES) {
         unsigned char sample[8];
@@ -30,22 +41,13 @@ static WavStream read_from_file(const WavData *wav, uint32_t channel, uint64_t f
             if (std::fseek(wav->file, at, SEEK_SET) != 0 ||
                 std::fread(sample, 1, static_cast<size_t>(width), wav->file) != width) // 2 to 8
                 return WavStream::failed;
-            out[i] = convert(sample);
+            convert_run(encoding, sample, 0, 1, out + i);
         }
         return WavStream::ok;
     }
 
-    const uint32_t encoding = wav->encoding;
     const auto convert_block = [&](const unsigned char *block, uint64_t n, uint64_t done) {
-        const unsigned char *p = block + channel * width;
-        double *to = out + done;
-        switch (encoding) {
-        case WAV_ENCODING_INT16: convert_run<sample_int16>(p, frame_size, n, to); break;
-        case WAV_ENCODING_INT24: convert_run<sample_int24>(p, frame_size, n, to); break;
-        case WAV_ENCODING_INT32: convert_run<sample_int32>(p, frame_size, n, to); break;
-        case WAV_ENCODING_FLOAT32: convert_run<sample_float32>(p, frame_size, n, to); break;
-        default: convert_run<sample_float64>(p, frame_size, n, to); break;
-        }
+        convert_run(encoding, block + channel * width, frame_size, n, out + done);
         return true;
     };
     return wav_stream_items(wav->file, static_cast<int64_t>(offset), frame_size, count, BLOCK_BYTES,

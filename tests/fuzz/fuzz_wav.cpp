@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "wav/wav.hpp"
+#include "wav/wav_internal.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size == 0) return 0; // fmemopen refuses an empty buffer

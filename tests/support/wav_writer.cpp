@@ -6,6 +6,8 @@
 #include <cstring>
 #include <utility>
 
+#include "wav/wav_internal.hpp"
+
 static void put_u16(Bytes &b, uint32_t v) {
     b.push_back(static_cast<unsigned char>(v & 0xFF));
     b.push_back(static_cast<unsigned char>((v >> 8) & 0xFF));
@@ -62,7 +64,7 @@ void put_sample(Bytes &b, uint32_t encoding, double value) {
     }
 }
 
-Bytes fmt_body(const WavSpec &layout) {
+Bytes fmt_body(const WavLayout &layout) {
     const bool is_float = layout.encoding > 256;
     const uint32_t bits = is_float ? layout.encoding - 256 : layout.encoding;
     const uint32_t tag = layout.extensible ? 0xFFFE : (is_float ? 3 : 1);
@@ -70,7 +72,7 @@ Bytes fmt_body(const WavSpec &layout) {
                       is_float ? 3 : 1, layout.channel_mask);
 }
 
-Bytes data_body(const WavSpec &layout, const std::vector<double> &interleaved) {
+Bytes data_body(const WavLayout &layout, const std::vector<double> &interleaved) {
     Bytes b;
     for (double v : interleaved) put_sample(b, layout.encoding, v);
     return b;
@@ -94,7 +96,7 @@ Bytes riff(const Bytes &chunks) {
     return b;
 }
 
-Bytes make_wav(const WavSpec &layout, const std::vector<double> &interleaved) {
+Bytes make_wav(const WavLayout &layout, const std::vector<double> &interleaved) {
     Bytes chunks = chunk("fmt ", fmt_body(layout));
     Bytes data = chunk("data", data_body(layout, interleaved));
     chunks.insert(chunks.end(), data.begin(), data.end());
@@ -132,7 +134,7 @@ MemoryWav::MemoryWav(Bytes file) : bytes(std::move(file)) {
 
 MemoryWav::MemoryWav(const std::vector<double> &interleaved, uint32_t channels,
                      uint32_t sample_rate, uint32_t encoding)
-    : MemoryWav(make_wav(WavSpec{sample_rate, static_cast<uint16_t>(channels), encoding}, interleaved)) {}
+    : MemoryWav(make_wav(WavLayout{sample_rate, static_cast<uint16_t>(channels), encoding}, interleaved)) {}
 
 MemoryWav::~MemoryWav() {
     wav_free(&wav);

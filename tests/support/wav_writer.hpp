@@ -1,7 +1,7 @@
 // Test-side WAV builder: makes well-formed and deliberately broken RIFF/WAVE
 // files in memory, and writes them to disk. Signals are generated in code.
 //
-//   WavSpec s{48000, 2, WAV_ENCODING_INT24};
+//   WavLayout s{48000, 2, WAV_ENCODING_INT24};
 //   std::vector<double> x = interleave({sine(48000, 2 * 48000, 1000.0, 0.5),
 //                                       silence(2 * 48000)});
 //   write_file(path, make_wav(s, x));
@@ -16,7 +16,7 @@
 
 using Bytes = std::vector<unsigned char>;
 
-struct WavSpec {
+struct WavLayout {
     uint32_t sample_rate = 48000;
     uint16_t channels = 1;
     uint32_t encoding = WAV_ENCODING_INT16; // WAV_ENCODING_* code
@@ -32,17 +32,17 @@ void put_tag(Bytes &b, const char *four);
 // would: integers rounded and clamped, floats stored as is.
 void put_sample(Bytes &b, uint32_t encoding, double value);
 
-// The "fmt " chunk body for a WavSpec (16 bytes plain, 40 extensible).
-Bytes fmt_body(const WavSpec &layout);
+// The "fmt " chunk body for a WavLayout (16 bytes plain, 40 extensible).
+Bytes fmt_body(const WavLayout &layout);
 // Raw sample bytes of interleaved values.
-Bytes data_body(const WavSpec &layout, const std::vector<double> &interleaved);
+Bytes data_body(const WavLayout &layout, const std::vector<double> &interleaved);
 // One chunk: id, little-endian size, body, and a pad byte when the size is odd
 // (unless `pad` is false).
 Bytes chunk(const char *id, const Bytes &body, bool pad = true);
 // "RIFF" + size + "WAVE" + the given chunk bytes.
 Bytes riff(const Bytes &chunks);
 // A complete ordinary file: fmt then data.
-Bytes make_wav(const WavSpec &layout, const std::vector<double> &interleaved);
+Bytes make_wav(const WavLayout &layout, const std::vector<double> &interleaved);
 
 // Signals.
 std::vector<double> sine(uint32_t rate, uint64_t frames, double freq_hz, double amplitude,

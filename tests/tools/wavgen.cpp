@@ -54,7 +54,7 @@ struct Setting {
 };
 
 struct Description {
-    WavSpec layout{48000, 1, WAV_ENCODING_INT16};
+    WavLayout layout{48000, 1, WAV_ENCODING_INT16};
     uint64_t frames = 0;
     bool frames_given = false;
     std::vector<Tone> tones;

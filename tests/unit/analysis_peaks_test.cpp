@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/analysis.hpp"
+#include "analysis/analysis_internal.hpp"
 #include "support/wav_writer.hpp"
 
 namespace {
@@ -18,7 +19,10 @@ const uint64_t FRAMES = 2 * RATE;
 std::vector<Peak> run(const std::vector<double> &s, uint32_t channels, uint32_t channel, const QueryWindow &w,
                       uint64_t max_peaks, uint64_t capacity = MAX_TOP_PEAKS) {
     std::vector<Peak> out(MAX_TOP_PEAKS, Peak{-1.0, -1.0});
-    int64_t n = analyze_channel(MemoryWav(s, channels), channel, w, max_peaks, out.data(), capacity);
+    SpectrumWork work;
+    EXPECT_TRUE(spectrum_work_init(&work, w.window_samples));
+    int64_t n = analyze_channel(&work, MemoryWav(s, channels), channel, w, max_peaks, out.data(), capacity,
+                                work.levels(), work.magnitudes());
     EXPECT_GE(n, 0);
     out.resize(static_cast<size_t>(std::max<int64_t>(n, 0)));
     return out;

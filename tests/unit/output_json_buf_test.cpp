@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/group_thousands.hpp"
-#include "output/output.hpp"
+#include "output/json_writer.hpp"
 
 namespace {
 

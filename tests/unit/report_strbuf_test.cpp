@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "report/report.hpp"
+#include "report/strbuf.hpp"
 
 namespace {
 

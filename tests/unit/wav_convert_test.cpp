@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "support/wav_writer.hpp"
-#include "wav/wav.hpp"
+#include "wav/wav_internal.hpp"
 
 namespace {
 
@@ -47,11 +47,11 @@ TEST(WavConvert, EveryEncodingExactly) {
     for (const auto &c : cases) {
         double got = 0;
         switch (c.encoding) {
-        case 16: got = wav_sample_int16(c.bytes.data()); break;
-        case 24: got = wav_sample_int24(c.bytes.data()); break;
-        case 32: got = wav_sample_int32(c.bytes.data()); break;
-        case 288: got = wav_sample_float32(c.bytes.data()); break;
-        default: got = wav_sample_float64(c.bytes.data()); break;
+        case 16: got = sample_int16(c.bytes.data()); break;
+        case 24: got = sample_int24(c.bytes.data()); break;
+        case 32: got = sample_int32(c.bytes.data()); break;
+        case 288: got = sample_float32(c.bytes.data()); break;
+        default: got = sample_float64(c.bytes.data()); break;
         }
         EXPECT_EQ(got, c.expected) << "encoding " << c.encoding << " byte0 " << int(c.bytes[0]);
     }

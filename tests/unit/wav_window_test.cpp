@@ -12,13 +12,17 @@
 #include <vector>
 
 #include "support/wav_writer.hpp"
-#include "wav/wav.hpp"
+#include "wav/wav_internal.hpp"
 
 namespace {
 
 // The whole-file decode: every sample of the data body, in file order.
 std::vector<double> decode_all(const Bytes &body, uint32_t encoding) {
-    const WavSampleConverter convert = wav_converter(encoding);
+    double (*const convert)(const unsigned char *) = encoding == 16    ? sample_int16
+                                                     : encoding == 24  ? sample_int24
+                                                     : encoding == 32  ? sample_int32
+                                                     : encoding == 288 ? sample_float32
+                                                                       : sample_float64;
     const size_t width = (encoding & 0xFF) / 8;
     std::vector<double> all(body.size() / width);
     for (size_t i = 0; i < all.size(); ++i) all[i] = convert(body.data() + i * width);
@@ -50,7 +54,7 @@ TEST(WavWindow, OnDemandReadsMatchTheWholeFileDecode) {
     for (uint32_t enc : {16u, 24u, 32u, 288u, 320u}) {
         for (uint16_t channels : {uint16_t{1}, uint16_t{2}, uint16_t{3}, uint16_t{8}}) {
             for (const Layout &layout : layouts) {
-                WavSpec wav_format{44100, channels, enc};
+                WavLayout wav_format{44100, channels, enc};
                 std::vector<std::vector<double>> chans;
                 for (uint16_t c = 0; c < channels; ++c)
                     chans.push_back(sine(44100, frames, 100.0 * (c + 1) + 7.0, 0.9 - 0.1 * c, 0.3 * c));
@@ -88,7 +92,7 @@ TEST(WavWindow, VeryWideFramesAreReadSampleBySample) {
     const uint64_t frames = 12;
     std::vector<double> x(channels * frames);
     for (size_t i = 0; i < x.size(); ++i) x[i] = static_cast<double>(i % 977) / 1000.0 - 0.4;
-    WavSpec layout{8000, channels, WAV_ENCODING_FLOAT64};
+    WavLayout layout{8000, channels, WAV_ENCODING_FLOAT64};
     MemoryWav loaded(make_wav(layout, x));
     const WavData &w = loaded;
     for (uint32_t c : {0u, 1u, 4567u, 8999u}) {
@@ -99,7 +103,7 @@ TEST(WavWindow, VeryWideFramesAreReadSampleBySample) {
 }
 
 TEST(WavWindow, AFileThatShrinksAfterLoadingIsAReadFailure) {
-    WavSpec layout{8000, 1, WAV_ENCODING_INT16};
+    WavLayout layout{8000, 1, WAV_ENCODING_INT16};
     Bytes file = make_wav(layout, sine(8000, 8000, 440.0, 0.5));
     FILE *f = std::tmpfile();
     ASSERT_TRUE(f && std::fwrite(file.data(), 1, file.size(), f) == file.size() && std::fseek(f, 0, SEEK_SET) == 0);

@@ -2,24 +2,7 @@
 #include <cstring>
 
 #include "wav/wav.hpp"
-#include "wav/wav_bytes.hpp"
-
-double wav_sample_int16(const unsigned char *p) { return sample_int16(p); }
-double wav_sample_int24(const unsigned char *p) { return sample_int24(p); }
-double wav_sample_int32(const unsigned char *p) { return sample_int32(p); }
-double wav_sample_float32(const unsigned char *p) { return sample_float32(p); }
-double wav_sample_float64(const unsigned char *p) { return sample_float64(p); }
-
-WavSampleConverter wav_converter(uint32_t encoding) {
-    switch (encoding) {
-    case WAV_ENCODING_INT16: return wav_sample_int16;
-    case WAV_ENCODING_INT24: return wav_sample_int24;
-    case WAV_ENCODING_INT32: return wav_sample_int32;
-    case WAV_ENCODING_FLOAT32: return wav_sample_float32;
-    case WAV_ENCODING_FLOAT64: return wav_sample_float64;
-    default: return nullptr;
-    }
-}
+#include "wav/wav_internal.hpp"
 
 // Widening a float to double keeps "all exponent bits set", so the raw bits
 // tell NaN and infinity apart from finite values without converting.

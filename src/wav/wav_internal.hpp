@@ -1,5 +1,6 @@
-// Byte-level helpers shared by the reader's files: little-endian fields and
-// streaming a run of fixed-size items through one bounded block.
+// The reader's own pieces, for its sources and their tests: little-endian
+// fields, the sample conversions, streaming a run of fixed-size items
+// through one bounded block, the float check and the loader on a stream.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,15 @@
 #include <cstring>
 
 #include "base/heap.hpp"
+#include "wav/wav.hpp"
+
+// As wav_load, from an open seekable stream positioned at the file's start.
+// The caller keeps the stream, and keeps it open until wav_free.
+bool wav_load_stream(FILE *stream, WavData *out);
+
+// Index of the first NaN or infinity among `count` float samples of the
+// given encoding, or `count` when all are finite (always for integers).
+uint64_t wav_find_non_finite(const unsigned char *raw, uint64_t count, uint32_t encoding);
 
 inline uint16_t le16(const unsigned char *p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 

@@ -1,0 +1,39 @@
+// The analysis module's own pieces, for its sources and their unit tests:
+// the window, the transforms and the peak interpolation's correction.
+#pragma once
+
+#include <cstdint>
+
+constexpr double TWO_PI = 6.283185307179586;
+constexpr double PI = 3.141592653589793;
+
+// A complex value of the FFT buffer: real part first.
+struct Complex {
+    double re;
+    double im;
+};
+
+// Weight of position i (0 <= i < n, n >= 2) of the shifted raised-cosine window.
+double window_weight(uint64_t i, uint64_t n);
+
+// The plain in-place radix-2 transform of n values (a power of two): the
+// reference that the run's transform is held to, value for value. Forward is
+// unscaled, inverse divides by n.
+void fft_in_place(Complex *data, uint64_t n, bool inverse);
+
+// Each stage's twiddles for transforms of n values, made once: stage
+// `half`'s twiddle j (0 <= j < half) is the j-th step of its recurrence from
+// 1 + 0i, as every block of the stage would make it; its real part goes to
+// twiddles[half + j], its imaginary part to twiddles[n + half + j].
+void fft_twiddles(double *twiddles, uint64_t n);
+
+// The forward transform of fft_in_place of data[i] = window[i] * samples[i]
+// + 0i for n >= 64 (the windows are 1024 .. 32768), on split parts (re[i]
+// and im[i] are its element i), with fft_twiddles' table for n: every
+// butterfly does the same operations in the same order, so every value
+// comes out the same. `samples` and `window` lie apart from the parts.
+void fft_forward_windowed(const double *samples, const double *window, double *re, double *im, uint64_t n,
+                          const double *twiddles);
+
+// The window's relative amplitude response at a fractional bin offset.
+double peak_correction_factor(double offset);
