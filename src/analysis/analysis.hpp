@@ -21,18 +21,18 @@
 constexpr size_t MAX_TOP_PEAKS = 64;
 
 struct QueryWindow {
-    uint32_t query_sample;       // frame index of the query point
-    int32_t window_start;        // query_sample - N/2; negative near the start
-    uint64_t window_samples;     // N, a power of two
+    uint32_t query_sample;   // frame index of the query point
+    int32_t window_start;    // query_sample - N/2; negative near the start
+    uint64_t window_samples; // N, a power of two
     double window_duration_ms;
-    double resolution_hz;        // sample rate / N
+    double resolution_hz; // sample rate / N
     double min_separation_hz;
     double noise_floor_db;
 };
 
 struct Peak {
     double frequency_hz;
-    double level_db;             // dB relative to full scale, window-corrected
+    double level_db; // dB relative to full scale, window-corrected
 };
 
 struct ChannelResult {
@@ -45,13 +45,13 @@ constexpr size_t MAX_CHANNEL_RESULTS = 8;
 
 // The fixed-size result of one run, read by every writer; owns no heap memory.
 struct QueryReport {
-    const char *input_file;      // borrowed from the argument vector
+    const char *input_file; // borrowed from the argument vector
     uint32_t sample_rate;
-    uint32_t channels;           // the file's count, whatever was analysed
+    uint32_t channels; // the file's count, whatever was analysed
     double query_time_s;
     QueryWindow window;
     ChannelResult results[MAX_CHANNEL_RESULTS]; // ascending channel order
-    uint64_t result_count;       // at most MAX_CHANNEL_RESULTS: the driver stops there
+    uint64_t result_count;                      // at most MAX_CHANNEL_RESULTS: the driver stops there
 };
 
 // Cannot fail. A min separation that is not above 0 (or NaN) becomes 4 bins.
@@ -64,14 +64,14 @@ QueryWindow make_query_window(uint32_t sample_rate, uint32_t query_sample, uint6
 // by the caller; every block goes with it.
 struct SpectrumWork {
     uint64_t n = 0;
-    HeapSlab memory;              // everything below, in one block
-    double *window = nullptr;     // n weights
-    double *twiddles = nullptr;   // 2 n, fft_twiddles' table
-    double *parts = nullptr;      // n real parts, then n imaginary ones a little
-                                  // after; the magnitudes and levels may leave in
-                                  // the first halves of the two
-    Peak *candidates = nullptr;   // n / 2; until the peaks are sought, the
-                                  // window's samples arrive in their room
+    HeapSlab memory;               // everything below, in one block
+    double *window = nullptr;      // n weights
+    double *twiddles = nullptr;    // 2 n, fft_twiddles' table
+    double *parts = nullptr;       // n real parts, then n imaginary ones a little
+                                   // after; the magnitudes and levels may leave in
+                                   // the first halves of the two
+    Peak *candidates = nullptr;    // n / 2; until the peaks are sought, the
+                                   // window's samples arrive in their room
     double *kept_levels = nullptr; // room for spectra a caller keeps, n / 2 levels each
     double *re() { return parts; }
     double *im() { return parts + n + SPLIT_SKEW; }
@@ -90,13 +90,12 @@ bool spectrum_work_init(SpectrumWork *work, uint64_t n, uint64_t kept = 0);
 // zero as `floor_db`. `magnitudes` may be null; either output may be the
 // work's own levels() and magnitudes(). False only when the frames can't be
 // read (wav.read_failed is then set).
-bool spectrum_db(SpectrumWork *work, const WavData &wav, uint32_t channel, int32_t start,
-                 double floor_db, double *levels, double *magnitudes);
+bool spectrum_db(SpectrumWork *work, const WavData &wav, uint32_t channel, int32_t start, double floor_db,
+                 double *levels, double *magnitudes);
 
 // Writes up to min(max_peaks, capacity) peaks of the window to `out`,
 // strongest first, and returns their number, leaving the channel's levels
 // and magnitudes (n/2 each) in `levels` and `magnitudes` for the chart; -1
 // only when the window can't be read (`out` untouched).
-int64_t analyze_channel(SpectrumWork *work, const WavData &wav, uint32_t channel,
-                        const QueryWindow &window, uint64_t max_peaks, Peak *out,
-                        uint64_t capacity, double *levels, double *magnitudes);
+int64_t analyze_channel(SpectrumWork *work, const WavData &wav, uint32_t channel, const QueryWindow &window,
+                        uint64_t max_peaks, Peak *out, uint64_t capacity, double *levels, double *magnitudes);

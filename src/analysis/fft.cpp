@@ -91,7 +91,8 @@ namespace {
 
 // Two lanes of doubles (the compilers' vector extension, SSE2 registers on
 // x86); each lane's arithmetic is the scalar operation, and with contraction
-// off nothing is fused.
+// off nothing is fused. Why: the 8-channel 32768-sample query takes 1.16 x
+// as long with one lane (paired runs, 2026-12).
 typedef double Pair __attribute__((vector_size(16)));
 
 // Two elements to and from split parts.
@@ -205,14 +206,16 @@ void fft_forward_windowed(const double *samples, const double *window, double *r
         im[r + 1] = b.im;
     };
     // i = a n/8 + 8 b + c goes to rev(c) n/8 + 8 rev(b) + rev(a): taking
-    // every a and c for one b reads and writes whole cache lines.
+    // every a and c for one b reads and writes whole cache lines. Why: index
+    // by index, the 8-channel 32768-sample query takes 1.04 x as long.
     static constexpr uint64_t REVERSED[8] = {0, 4, 2, 6, 1, 5, 3, 7};
     const uint64_t eighth = n / 8;
     const int shift = reverse_shift(n / 64);
     for (uint64_t b = 0; b < n / 64; ++b) {
         const uint64_t rb = 8 * reverse_bits(b, shift);
         for (uint64_t c = 0; c < 8; ++c)
-            for (uint64_t a = 0; a < 4; ++a) place(a * eighth + 8 * b + c, REVERSED[c] * eighth + rb + REVERSED[a]);
+            for (uint64_t a = 0; a < 4; ++a)
+                place(a * eighth + 8 * b + c, REVERSED[c] * eighth + rb + REVERSED[a]);
     }
     later_stages(re, im, n, twiddles);
 }

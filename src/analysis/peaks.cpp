@@ -57,9 +57,9 @@ static uint64_t find_candidates(const double *levels, const double *mags, uint64
     return count;
 }
 
-int64_t analyze_channel(SpectrumWork *work, const WavData &wav, uint32_t channel,
-                        const QueryWindow &window, uint64_t max_peaks, Peak *out,
-                        uint64_t capacity, double *levels, double *magnitudes) {
+int64_t analyze_channel(SpectrumWork *work, const WavData &wav, uint32_t channel, const QueryWindow &window,
+                        uint64_t max_peaks, Peak *out, uint64_t capacity, double *levels,
+                        double *magnitudes) {
     const uint64_t bins = work->n / 2;
     if (!spectrum_db(work, wav, channel, window.window_start, ANALYSIS_FLOOR_DB, levels, magnitudes))
         return -1;

@@ -28,8 +28,8 @@ bool spectrum_work_init(SpectrumWork *work, uint64_t n, uint64_t kept) {
     return true;
 }
 
-bool spectrum_db(SpectrumWork *work, const WavData &wav, uint32_t channel, int32_t start,
-                 double floor_db, double *levels, double *magnitudes) {
+bool spectrum_db(SpectrumWork *work, const WavData &wav, uint32_t channel, int32_t start, double floor_db,
+                 double *levels, double *magnitudes) {
     const uint64_t n = work->n;
     double *re = work->re();
     double *im = work->im();

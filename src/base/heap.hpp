@@ -72,7 +72,7 @@ template <typename T> struct HeapArray {
 // placed on large-page boundaries and the system is asked to back it with
 // large pages; where it has none, this is a plain block.
 struct HeapSlab {
-    void *block = nullptr;         // as allocated
+    void *block = nullptr;          // as allocated
     unsigned char *start = nullptr; // `size` usable bytes from here, 64-byte aligned
     uint64_t size = 0;
 

@@ -12,13 +12,13 @@
 // The parsed command line. Texts are borrowed from the argument vector.
 struct Options {
     const char *input = nullptr;
-    const char *at_text = nullptr;        // converted only once the rate is known
+    const char *at_text = nullptr; // converted only once the rate is known
     const char *at_sample_text = nullptr;
     int32_t window_samples = 4096;
     int32_t top = 5;
-    double min_separation_hz = 0.0;       // not above 0: four bins
+    double min_separation_hz = 0.0; // not above 0: four bins
     double noise_floor_db = -80.0;
-    int32_t channel = -1;                 // negative: every channel
+    int32_t channel = -1; // negative: every channel
     bool json = false;
     bool csv = false;
     const char *html = nullptr;

@@ -116,18 +116,22 @@ int tonesift_main(int argc, char **argv) {
     report.channels = wav.channels;
     report.query_time_s = seconds;
     report.window = make_query_window(wav.sample_rate, static_cast<uint32_t>(index),
-                                      static_cast<uint64_t>(o.window_samples),
-                                      o.min_separation_hz, o.noise_floor_db);
+                                      static_cast<uint64_t>(o.window_samples), o.min_separation_hz,
+                                      o.noise_floor_db);
 
     // Working memory for every spectrum of the run, made once.
     const uint64_t n = report.window.window_samples;
-    const uint64_t results = o.channel >= 0 ? 1 : (wav.channels < MAX_CHANNEL_RESULTS ? wav.channels : MAX_CHANNEL_RESULTS);
+    const uint64_t results = o.channel >= 0
+                                 ? 1
+                                 : (wav.channels < MAX_CHANNEL_RESULTS ? wav.channels : MAX_CHANNEL_RESULTS);
     // Only the report reads the levels again: each result's are kept, the
     // last one's where the working memory leaves them.
     SpectrumWork work;
     ReportSource source{o.input, &wav, &report, TONESIFT_VERSION, &work, {}};
-    if (!spectrum_work_init(&work, n, o.html ? results - 1 : 0)) return fail_after_load(&wav, o, Step::analysis);
-    for (uint64_t i = 0; o.html && i < results; ++i) source.levels[i] = i + 1 < results ? work.kept(i) : work.levels();
+    if (!spectrum_work_init(&work, n, o.html ? results - 1 : 0))
+        return fail_after_load(&wav, o, Step::analysis);
+    for (uint64_t i = 0; o.html && i < results; ++i)
+        source.levels[i] = i + 1 < results ? work.kept(i) : work.levels();
     if (!analyze_channels(o, wav, &work, o.html ? source.levels : nullptr, &report))
         return fail_after_load(&wav, o, Step::analysis);
     if (o.html && !write_html_report(o.html, source)) return fail_after_load(&wav, o, Step::report);

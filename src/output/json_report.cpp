@@ -15,8 +15,8 @@ static void append_result(JsonBuf *buf, const ChannelResult &r) {
     if (r.peak_count > 0) {
         json_append(buf, "            \"dominant_peak\": ");
         json_appendf(buf, "%s{", "");
-        json_appendf(buf, " \"frequency_hz\": %.4f, \"level_db\": %.4f }",
-                     r.top_peaks[0].frequency_hz, r.top_peaks[0].level_db);
+        json_appendf(buf, " \"frequency_hz\": %.4f, \"level_db\": %.4f }", r.top_peaks[0].frequency_hz,
+                     r.top_peaks[0].level_db);
         json_append(buf, ",\n");
     } else {
         json_append(buf, "            \"dominant_peak\": null,\n");
@@ -26,8 +26,8 @@ static void append_result(JsonBuf *buf, const ChannelResult &r) {
     for (uint64_t j = 0; j < count; ++j) {
         json_appendf(buf, "%s{", "                ");
         json_appendf(buf, " \"rank\": %zu,", static_cast<size_t>(j + 1));
-        json_appendf(buf, " \"frequency_hz\": %.4f, \"level_db\": %.4f }",
-                     r.top_peaks[j].frequency_hz, r.top_peaks[j].level_db);
+        json_appendf(buf, " \"frequency_hz\": %.4f, \"level_db\": %.4f }", r.top_peaks[j].frequency_hz,
+                     r.top_peaks[j].level_db);
         json_append(buf, j + 1 < count ? ",\n" : "\n");
     }
     json_append(buf, "            ]\n        }");
@@ -42,8 +42,7 @@ void print_json_report(const QueryReport &report) {
     json_add_int(&buf, "channels", static_cast<int32_t>(report.channels), true);
     json_add_double(&buf, "query_time_s", report.query_time_s, true);
     json_add_long(&buf, "query_sample", static_cast<int32_t>(w.query_sample), true);
-    json_add_long(&buf, "window_samples", static_cast<int32_t>(w.window_samples & 0xFFFFFFFFu),
-                  true);
+    json_add_long(&buf, "window_samples", static_cast<int32_t>(w.window_samples & 0xFFFFFFFFu), true);
     json_add_double(&buf, "window_duration_ms", w.window_duration_ms, true);
     json_add_double(&buf, "resolution_hz", w.resolution_hz, true);
     json_add_double(&buf, "min_separation_hz", w.min_separation_hz, true);

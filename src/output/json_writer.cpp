@@ -67,8 +67,7 @@ bool json_add_string(JsonBuf *buf, const char *key, const char *value, bool more
     char escaped[JSON_ESCAPED_MAX + 1];
     if (!escape_json(value, escaped)) return false;
     char line[600];
-    return append_line(buf, line, sizeof line, "    \"%s\": \"%s\"%s\n", key, escaped,
-                       more ? "," : "");
+    return append_line(buf, line, sizeof line, "    \"%s\": \"%s\"%s\n", key, escaped, more ? "," : "");
 }
 
 // "%d" and "%ld" of a 32-bit value are the same text; the two writers
@@ -89,8 +88,7 @@ bool json_add_long(JsonBuf *buf, const char *key, int32_t value, bool more) {
 
 bool json_add_double(JsonBuf *buf, const char *key, double value, bool more) {
     char line[160];
-    return append_line(buf, line, sizeof line, "    \"%s\": %.6f%s\n", key, value,
-                       more ? "," : "");
+    return append_line(buf, line, sizeof line, "    \"%s\": %.6f%s\n", key, value, more ? "," : "");
 }
 
 void json_appendf(JsonBuf *buf, const char *format, ...) {

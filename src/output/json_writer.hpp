@@ -15,8 +15,8 @@
 // terminator; a piece that does not fit is dropped and the length stays.
 struct JsonBuf {
     char *data;
-    uint64_t capacity;           // bytes, terminator included
-    uint64_t length;             // bytes of text, terminator excluded
+    uint64_t capacity; // bytes, terminator included
+    uint64_t length;   // bytes of text, terminator excluded
 };
 
 constexpr size_t JSON_DOCUMENT_CAPACITY = 65536;

@@ -8,8 +8,7 @@ void print_text_report(const QueryReport &report) {
     char sample[32];
     group_thousands(w.query_sample, sample, sizeof sample);
     std::printf("\n");
-    std::printf("query time     %.3fs (sample %s @ %uHz)\n", report.query_time_s, sample,
-                report.sample_rate);
+    std::printf("query time     %.3fs (sample %s @ %uHz)\n", report.query_time_s, sample, report.sample_rate);
     std::printf("window         %zu samples (%.1fms, resolution %.1fHz/bin)\n\n",
                 static_cast<size_t>(w.window_samples), w.window_duration_ms, w.resolution_hz);
     for (uint64_t r = 0; r < report.result_count; ++r) {

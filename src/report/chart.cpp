@@ -76,8 +76,7 @@ void sort_indices_ascending(const double *keys, uint64_t count, uint64_t *out) {
 
 // Grid frequencies m x 10^e for e = 1 .. 5 (outer) and the given mantissas
 // (inner) that lie in 20 Hz .. Nyquist, at most `max` of them, in that order.
-size_t decade_ticks(const double *mantissas, size_t mantissa_count, double nyquist, size_t max,
-                    double *out) {
+size_t decade_ticks(const double *mantissas, size_t mantissa_count, double nyquist, size_t max, double *out) {
     size_t count = 0;
     for (int e = 1; e <= 5; ++e) {
         for (size_t i = 0; i < mantissa_count; ++i) {
@@ -128,10 +127,8 @@ bool write_grid_and_axes(StrBuf *out, double nyquist) {
         const double x = chart_freq_to_x(f, chart_log_span(nyquist));
         last_major_x = x;
         char label[16];
-        if (f >= 1000.0)
-            std::snprintf(label, sizeof label, "%.0fk", f / 1000.0);
-        else
-            std::snprintf(label, sizeof label, "%.0f", f);
+        if (f >= 1000.0) std::snprintf(label, sizeof label, "%.0fk", f / 1000.0);
+        else std::snprintf(label, sizeof label, "%.0f", f);
         if (!strbuf_appendf(out, GRID_FORMAT_MAJOR, x, CHART_TOP, x, CHART_BOTTOM) ||
             !strbuf_appendf(out, AXIS_LABEL_FORMAT, x, CHART_BOTTOM + 14.0, "middle", label))
             return false;
@@ -158,8 +155,8 @@ bool write_grid_and_axes(StrBuf *out, double nyquist) {
 
 // Labels of neighbouring peaks (in frequency order) alternate between two
 // heights; that is the only collision handling.
-bool write_peak_markers(StrBuf *out, const double *freqs, const double *levels,
-                        const uint64_t *order, uint64_t count, double nyquist) {
+bool write_peak_markers(StrBuf *out, const double *freqs, const double *levels, const uint64_t *order,
+                        uint64_t count, double nyquist) {
     for (uint64_t j = 0; j < count; ++j) {
         const double f = freqs[order[j]];
         const double level = levels[order[j]];
@@ -191,10 +188,8 @@ bool write_peak_markers(StrBuf *out, const double *freqs, const double *levels,
         }
         char freq_label[16];
         char level_label[16];
-        if (f >= 1000.0)
-            std::snprintf(freq_label, sizeof freq_label, "%.2fk", f / 1000.0);
-        else
-            std::snprintf(freq_label, sizeof freq_label, "%.0f", f);
+        if (f >= 1000.0) std::snprintf(freq_label, sizeof freq_label, "%.2fk", f / 1000.0);
+        else std::snprintf(freq_label, sizeof freq_label, "%.0f", f);
         std::snprintf(level_label, sizeof level_label, "%.1fdB", level);
         if (!strbuf_appendf(out,
                             "<circle cx=\"%.2f\" cy=\"%.2f\" r=\"2.6\" fill=\"var(--accent)\"/>\n"
@@ -221,8 +216,8 @@ bool write_gate_line(StrBuf *out, double level_db, const char *label) {
                           "<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"var(%s)\" "
                           "stroke-width=\"1\" stroke-dasharray=\"%s\"/>\n<text x=\"%.2f\" y=\"%.2f\" "
                           "font-size=\"10\" fill=\"var(%s)\" text-anchor=\"%s\">%s</text>\n",
-                          CHART_LEFT, y, CHART_RIGHT, y, "--gate", "4,3", CHART_LEFT + 6.0, y - 3.0,
-                          "--gate", "start", label);
+                          CHART_LEFT, y, CHART_RIGHT, y, "--gate", "4,3", CHART_LEFT + 6.0, y - 3.0, "--gate",
+                          "start", label);
 }
 
 // The grid and axes, and "x," for every bin from 20 Hz up as the trace
@@ -233,7 +228,8 @@ bool make_chart_common(ChartCommon *common, uint64_t bins, double bin_hz, double
     for (uint64_t k = 0; k < bins; ++k) {
         const uint64_t before = common->xs.length;
         const double f = static_cast<double>(k) * bin_hz;
-        if (f >= FREQ_MIN_HZ && !strbuf_append_number(&common->xs, "", 0, chart_freq_to_x(f, log_span), 2, ','))
+        if (f >= FREQ_MIN_HZ &&
+            !strbuf_append_number(&common->xs, "", 0, chart_freq_to_x(f, log_span), 2, ','))
             return false;
         // Above 20 Hz the axis ends near 1000, so a piece is a few bytes.
         common->lengths[k] = static_cast<uint8_t>(common->xs.length - before);
@@ -273,9 +269,9 @@ bool write_number_array(StrBuf *out, const char *key, const double *values, uint
 }
 
 bool write_data_island(StrBuf *out, const char *id_suffix, double bin_hz, double nyquist,
-                       double noise_floor_db, const char *gate_label, const double *levels,
-                       uint64_t bins, const double *freqs, const double *peak_levels,
-                       const uint64_t *order, uint64_t count) {
+                       double noise_floor_db, const char *gate_label, const double *levels, uint64_t bins,
+                       const double *freqs, const double *peak_levels, const uint64_t *order,
+                       uint64_t count) {
     if (!strbuf_appendf(out,
                         "<script type=\"application/json\" id=\"cv-spectral-data%s\">{\"chartLeft\":%.1f,"
                         "\"chartRight\":%.1f,\"chartTop\":%.1f,\"chartBottom\":%.1f,\"binHz\":%.6f,"
@@ -323,13 +319,14 @@ int64_t chart_window_start(const WavData &audio, uint64_t window_samples, int32_
     return start;
 }
 
-bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_samples,
-                          double noise_floor_db, int32_t window_start, const char *id_suffix,
-                          const double *peak_freqs, const double *peak_levels, uint64_t peak_count,
-                          const double *levels, const ChartCommon &common) {
+bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_samples, double noise_floor_db,
+                          int32_t window_start, const char *id_suffix, const double *peak_freqs,
+                          const double *peak_levels, uint64_t peak_count, const double *levels,
+                          const ChartCommon &common) {
     // The chart's window always lies wholly inside the file: near either end
     // it is shifted inward instead of reading silence.
-    if (chart_window_start(audio, window_samples, window_start) < 0) return strbuf_append(out, NOTE_TOO_SHORT);
+    if (chart_window_start(audio, window_samples, window_start) < 0)
+        return strbuf_append(out, NOTE_TOO_SHORT);
 
     const uint64_t bins = window_samples / 2;
     const double bin_hz = chart_bin_hz(audio.sample_rate, window_samples);
@@ -356,6 +353,6 @@ bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_sam
            write_trace_polyline(out, levels, bins, "--ref-trace", common) &&
            write_peak_markers(out, peak_freqs, peak_levels, order, count, nyquist) &&
            strbuf_append(out, "</svg>\n") &&
-           write_data_island(out, id_suffix, bin_hz, nyquist, noise_floor_db, gate_label,
-                             levels, bins, peak_freqs, peak_levels, order, count);
+           write_data_island(out, id_suffix, bin_hz, nyquist, noise_floor_db, gate_label, levels, bins,
+                             peak_freqs, peak_levels, order, count);
 }

@@ -20,9 +20,9 @@
 // and the trace's x coordinates as text, "x," for each bin from 20 Hz up.
 struct ChartCommon {
     StrBuf grid;
-    StrBuf xs;                   // the pieces one after another, with room for 8
-                                 // bytes to be read from the start of the last
-    HeapArray<uint8_t> lengths;  // bin k's piece has lengths[k] bytes, 0 below 20 Hz
+    StrBuf xs;                  // the pieces one after another, with room for 8
+                                // bytes to be read from the start of the last
+    HeapArray<uint8_t> lengths; // bin k's piece has lengths[k] bytes, 0 below 20 Hz
     ChartCommon() {
         strbuf_init(&grid);
         strbuf_init(&xs);
@@ -50,7 +50,7 @@ int64_t chart_window_start(const WavData &audio, uint64_t window_samples, int32_
 // as CHART_FLOOR_DB; `common` is prepared for this window length.
 // `peak_count` is at most MAX_TOP_PEAKS; the peak arrays may be null when it
 // is 0. False when an append failed.
-bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_samples,
-                          double noise_floor_db, int32_t window_start, const char *id_suffix,
-                          const double *peak_freqs, const double *peak_levels, uint64_t peak_count,
-                          const double *levels, const ChartCommon &common);
+bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_samples, double noise_floor_db,
+                          int32_t window_start, const char *id_suffix, const double *peak_freqs,
+                          const double *peak_levels, uint64_t peak_count, const double *levels,
+                          const ChartCommon &common);

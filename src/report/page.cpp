@@ -70,8 +70,8 @@ bool same_file(const char *a, const char *b) {
     const char *paths[2] = {a, b};
     for (int i = 0; i < 2; ++i) {
         wchar_t *wide = platform_widen(paths[i]);
-        HANDLE h = wide ? CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)
+        HANDLE h = wide ? CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)
                         : INVALID_HANDLE_VALUE;
         heap_free(wide);
         if (h == INVALID_HANDLE_VALUE) return false;
@@ -84,23 +84,21 @@ bool same_file(const char *a, const char *b) {
 #else
     struct stat sa;
     struct stat sb;
-    return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
+    return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 #endif
 }
 
 // Both icons start visible; the theme script hides the one that does not apply.
 bool write_theme_toggle(StrBuf *out) {
     return strbuf_append(
-        out,
-        "<button type=\"button\" class=\"theme-toggle\" id=\"themeToggle\" aria-label=\"Switch to dark "
-        "theme\">\n  <svg class=\"ti-sun\" viewBox=\"0 0 24 24\" fill=\"none\" stroke=\"currentColor\" "
-        "stroke-width=\"2\" stroke-linecap=\"round\" stroke-linejoin=\"round\"><circle cx=\"12\" "
-        "cy=\"12\" r=\"4\"/><path d=\"M12 2v2M12 20v2M4.93 4.93l1.41 1.41M17.66 17.66l1.41 1.41M2 "
-        "12h2M20 12h2M4.93 19.07l1.41-1.41M17.66 6.34l1.41-1.41\"/></svg>\n  <svg class=\"ti-moon\" "
-        "viewBox=\"0 0 24 24\" fill=\"none\" stroke=\"currentColor\" stroke-width=\"2\" "
-        "stroke-linecap=\"round\" stroke-linejoin=\"round\"><path d=\"M21 12.79A9 9 0 1111.21 3 7 7 0 "
-        "0021 12.79z\"/></svg>\n</button>\n");
+        out, "<button type=\"button\" class=\"theme-toggle\" id=\"themeToggle\" aria-label=\"Switch to dark "
+             "theme\">\n  <svg class=\"ti-sun\" viewBox=\"0 0 24 24\" fill=\"none\" stroke=\"currentColor\" "
+             "stroke-width=\"2\" stroke-linecap=\"round\" stroke-linejoin=\"round\"><circle cx=\"12\" "
+             "cy=\"12\" r=\"4\"/><path d=\"M12 2v2M12 20v2M4.93 4.93l1.41 1.41M17.66 17.66l1.41 1.41M2 "
+             "12h2M20 12h2M4.93 19.07l1.41-1.41M17.66 6.34l1.41-1.41\"/></svg>\n  <svg class=\"ti-moon\" "
+             "viewBox=\"0 0 24 24\" fill=\"none\" stroke=\"currentColor\" stroke-width=\"2\" "
+             "stroke-linecap=\"round\" stroke-linejoin=\"round\"><path d=\"M21 12.79A9 9 0 1111.21 3 7 7 0 "
+             "0021 12.79z\"/></svg>\n</button>\n");
 }
 
 // Title, usage hint and the reset button of the frame `target_id`; neither
@@ -124,7 +122,8 @@ bool write_head(StrBuf *page, const char *input_file) {
                                "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                                "<title>") &&
            strbuf_append_html(page, stem) && strbuf_append(page, " -- tonesift</title>\n") &&
-           strbuf_append(page, report_style_text) && strbuf_append(page, "</head>\n<body>\n<div class=\"dash\">\n");
+           strbuf_append(page, report_style_text) &&
+           strbuf_append(page, "</head>\n<body>\n<div class=\"dash\">\n");
 }
 
 bool write_top_bar(StrBuf *page, const char *version) {
@@ -155,8 +154,8 @@ bool write_signal_line(StrBuf *page, const ReportSource &source) {
            strbuf_appendf(page,
                           "</span>\n</div>\n<div class=\"signal-meta\">%u Hz &middot; %s &middot; %s "
                           "&middot; %.2fs &middot; queried at %.3fs (sample %s)</div>\n</div>\n",
-                          wav.sample_rate, encoding_label(wav.encoding), channels_text,
-                          duration_s, report.query_time_s, sample_text);
+                          wav.sample_rate, encoding_label(wav.encoding), channels_text, duration_s,
+                          report.query_time_s, sample_text);
 }
 
 bool write_key_figures(StrBuf *page, const QueryReport &report) {
@@ -213,7 +212,7 @@ bool prepare_charts(const ReportSource &source, ChartCommon *common) {
     if (start == w.window_start) return true;
     for (uint64_t i = 0; i < source.report->result_count; ++i)
         if (!spectrum_db(source.work, *source.wav, source.report->results[i].channel,
-                              static_cast<int32_t>(start), CHART_FLOOR_DB, source.levels[i], nullptr))
+                         static_cast<int32_t>(start), CHART_FLOOR_DB, source.levels[i], nullptr))
             return false;
     return true;
 }
@@ -258,8 +257,7 @@ bool write_footer_and_scripts(StrBuf *page, const char *version) {
                           "v%s</span>\n<span>report generated %s</span>\n</div>\n</footer>\n",
                           version, stamp) &&
            strbuf_append(page, "</div>\n") && strbuf_append(page, report_theme_script_text) &&
-           strbuf_append(page, report_zoom_script_text) &&
-           strbuf_append(page, "</body>\n</html>\n");
+           strbuf_append(page, report_zoom_script_text) && strbuf_append(page, "</body>\n</html>\n");
 }
 
 bool build_page(StrBuf *page, const ReportSource &source, const ChartCommon &charts) {

@@ -1,12 +1,9 @@
 // HTML report: one self-contained page with a zoomable spectrum chart per
 // analysed channel.
 //
-//   SpectrumWork work;                      // the run's, for the report's window
-//   spectrum_work_init(&work, report.window.window_samples, report.result_count - 1);
-//   ReportSource src = {path_in, &wav, &report, TONESIFT_VERSION, &work, {}};
-//   for (uint64_t i = 0; i < report.result_count; ++i)
-//       src.levels[i] = i + 1 < report.result_count ? work.kept(i) : work.levels();
-//   /* analyze_channel each result into src.levels[i] */
+//   // One result, analysed by analyze_channel into work.levels(), each
+//   // bin of magnitude zero then set to CHART_FLOOR_DB:
+//   ReportSource src = {path_in, &wav, &report, TONESIFT_VERSION, &work, {work.levels()}};
 //   if (!write_html_report("take.html", src)) { /* "failed to write" */ }
 //
 // Every allocation the page needs is made before the file is opened, so a

@@ -50,7 +50,8 @@ bool strbuf_append_fixed(StrBuf *buf, double value, int decimals);
 // false, any part of the entry may have been appended.
 bool strbuf_append_number(StrBuf *buf, const char *before, size_t n, double value, int decimals, char after);
 // The values as strbuf_append_fixed writes them, `separator` between two.
-bool strbuf_append_fixed_list(StrBuf *buf, const double *values, uint64_t count, int decimals, char separator);
+bool strbuf_append_fixed_list(StrBuf *buf, const double *values, uint64_t count, int decimals,
+                              char separator);
 // For each value, its piece, the value as strbuf_append_fixed writes it and
 // `after`; piece i is the next lengths[i] bytes at `pieces`, and a value
 // whose piece is empty is left out. A piece is at most 8 bytes, and 8 bytes

@@ -36,10 +36,10 @@ struct WavData {
     uint64_t frames;
     unsigned char *extra_chunks; // every other chunk: 8-byte header, body, pad byte
     uint64_t extra_chunks_len;
-    FILE *file;                  // where the frames are read from on demand
+    FILE *file; // where the frames are read from on demand
     bool owns_file;
-    int64_t data_offset;         // file offset of the first sample byte
-    mutable bool read_failed;    // a later read could not get its bytes
+    int64_t data_offset;      // file offset of the first sample byte
+    mutable bool read_failed; // a later read could not get its bytes
 };
 
 // True when `out` was filled. On false `out` is zeroed, nothing stays
@@ -56,5 +56,4 @@ void wav_free(WavData *wav);
 // frames before the start or past the end of the file read as 0.0. False
 // when the file could not supply the bytes (`read_failed` is then set) or
 // when memory ran out (it is not).
-bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint64_t count,
-                      double *out);
+bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint64_t count, double *out);

@@ -7,8 +7,7 @@
 // Widening a float to double keeps "all exponent bits set", so the raw bits
 // tell NaN and infinity apart from finite values without converting.
 static constexpr uint64_t FLOAT_STRETCH = 256;
-template <typename Word, Word exponent>
-static bool any_all_ones_exponent(const unsigned char *raw) {
+template <typename Word, Word exponent> static bool any_all_ones_exponent(const unsigned char *raw) {
     // Adding the exponent's lowest bit to the masked exponent carries into the
     // sign position exactly when every exponent bit is set.
     constexpr Word low_bit = exponent & (~exponent + 1);

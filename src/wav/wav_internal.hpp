@@ -68,9 +68,8 @@ enum class WavStream { ok, stopped, no_memory, failed };
 // `block_bytes` (>= item_bytes) at a time, and hands each block to
 // visit(bytes, n, done): n items that follow the `done` already seen. A visit
 // that returns false stops the stream.
-template <typename Visit>
-WavStream wav_stream_items(FILE *f, int64_t offset, uint64_t item_bytes, uint64_t count,
-                           uint64_t block_bytes, Visit visit) {
+template <typename Visit> WavStream wav_stream_items(FILE *f, int64_t offset, uint64_t item_bytes,
+                                                     uint64_t count, uint64_t block_bytes, Visit visit) {
     if (count == 0) return WavStream::ok;
     uint64_t block_items = block_bytes / item_bytes;
     if (block_items > count) block_items = count;

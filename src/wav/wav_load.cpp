@@ -7,8 +7,7 @@
 #include "wav/wav.hpp"
 #include "wav/wav_internal.hpp"
 
-static const char GENERIC_REASON[] =
-    "not a supported 16/24/32-bit integer or 32/64-bit float PCM WAV file";
+static const char GENERIC_REASON[] = "not a supported 16/24/32-bit integer or 32/64-bit float PCM WAV file";
 
 // Set only by a load that fails on non-finite samples; emptied by every load.
 static char g_reason[160];
@@ -106,8 +105,7 @@ static bool scan_for_non_finite(FILE *f, long data_pos, uint32_t data_size, uint
         return false;
     };
     // 256 KiB blocks fit in the second-level cache.
-    return wav_stream_items(f, data_pos, width, data_size / width, 256u << 10, finite) ==
-           WavStream::ok;
+    return wav_stream_items(f, data_pos, width, data_size / width, 256u << 10, finite) == WavStream::ok;
 }
 
 // The whole load on an open stream; the caller closes it on failure.
@@ -178,8 +176,7 @@ static bool load_stream(FILE *f, WavData *out) {
     if (data_size > static_cast<uint64_t>(file_size - data_pos)) return false;
 
     uint32_t encoding = fmt.bits + (fmt.is_float ? 256u : 0u);
-    if (fmt.is_float && !scan_for_non_finite(f, data_pos, data_size, encoding, fmt.channels))
-        return false;
+    if (fmt.is_float && !scan_for_non_finite(f, data_pos, data_size, encoding, fmt.channels)) return false;
 
     out->sample_rate = fmt.sample_rate;
     out->channels = fmt.channels;

@@ -26,8 +26,8 @@ static void convert_run(uint32_t encoding, const unsigned char *p, uint64_t stri
     }
 }
 
-static WavStream read_from_file(const WavData *wav, uint32_t channel, uint64_t first,
-                                uint64_t count, double *out) {
+static WavStream read_from_file(const WavData *wav, uint32_t channel, uint64_t first, uint64_t count,
+                                double *out) {
     const uint32_t encoding = wav->encoding;
     const uint64_t width = (encoding & 0xFFu) / 8u;
     const uint64_t frame_size = width * wav->channels;
@@ -54,8 +54,7 @@ static WavStream read_from_file(const WavData *wav, uint32_t channel, uint64_t f
                             convert_block);
 }
 
-bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint64_t count,
-                      double *out) {
+bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint64_t count, double *out) {
     // The part of the request that lies inside the file; the rest is silence.
     const int64_t frames = static_cast<int64_t>(wav->frames);
     const int64_t end = start + static_cast<int64_t>(count);

@@ -1,4 +1,4 @@
-// Writes docs/report.png: the report of the shipped example, opened in
+// Writes doc/report.png: the report of the shipped example, opened in
 // headless Chromium at a desktop width, light theme.
 //
 //   node screenshot.mjs [input.wav] [output.png]
@@ -8,7 +8,7 @@ import { join, relative } from "node:path";
 import { buildReport, launchBrowser, missingBrowser, repoRoot } from "./harness.mjs";
 
 const input = process.argv[2] || join(repoRoot, "examples", "chord.wav");
-const output = process.argv[3] || join(repoRoot, "docs", "report.png");
+const output = process.argv[3] || join(repoRoot, "doc", "report.png");
 
 // Frame count from the RIFF chunks, so the query lands mid-file.
 function frameCount(path) {

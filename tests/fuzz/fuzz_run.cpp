@@ -42,8 +42,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::string at = std::to_string((tail[0] | tail[1] << 8) * (tail[2] & 0x0F));
     std::string channel = std::to_string(static_cast<int>(tail[3] % 10) - 1);
     const char *fmt = formats[(tail[2] >> 4) & 3];
-    std::string argv_store[] = {"tonesift", "--input", in, "--at-sample", at, "--window-samples",
-                                windows[tail[3] % 6], "--channel", channel, "--html", html, fmt,
+    std::string argv_store[] = {"tonesift",
+                                "--input",
+                                in,
+                                "--at-sample",
+                                at,
+                                "--window-samples",
+                                windows[tail[3] % 6],
+                                "--channel",
+                                channel,
+                                "--html",
+                                html,
+                                fmt,
                                 "64"};
     char *argv[13];
     for (int i = 0; i < 13; ++i) argv[i] = argv_store[i].data();

@@ -59,8 +59,7 @@ void put_sample(Bytes &b, uint32_t encoding, double value) {
         put_u32(b, static_cast<uint32_t>(u >> 32));
         break;
     }
-    default:
-        std::abort();
+    default: std::abort();
     }
 }
 
@@ -103,8 +102,7 @@ Bytes make_wav(const WavLayout &layout, const std::vector<double> &interleaved) 
     return riff(chunks);
 }
 
-std::vector<double> sine(uint32_t rate, uint64_t frames, double freq_hz, double amplitude,
-                         double phase) {
+std::vector<double> sine(uint32_t rate, uint64_t frames, double freq_hz, double amplitude, double phase) {
     std::vector<double> x(frames);
     for (uint64_t i = 0; i < frames; ++i)
         x[i] = amplitude * std::sin(6.283185307179586 * freq_hz * static_cast<double>(i) / rate + phase);
@@ -132,8 +130,8 @@ MemoryWav::MemoryWav(Bytes file) : bytes(std::move(file)) {
     if (!stream || !wav_load_stream(stream, &wav)) std::abort();
 }
 
-MemoryWav::MemoryWav(const std::vector<double> &interleaved, uint32_t channels,
-                     uint32_t sample_rate, uint32_t encoding)
+MemoryWav::MemoryWav(const std::vector<double> &interleaved, uint32_t channels, uint32_t sample_rate,
+                     uint32_t encoding)
     : MemoryWav(make_wav(WavLayout{sample_rate, static_cast<uint16_t>(channels), encoding}, interleaved)) {}
 
 MemoryWav::~MemoryWav() {
@@ -149,8 +147,8 @@ bool write_file(const std::string &path, const Bytes &bytes) {
     return ok;
 }
 
-Bytes fmt_fields(uint32_t tag, uint32_t channels, uint32_t sample_rate, uint32_t bits,
-                 size_t size, uint32_t sub_code, uint32_t channel_mask) {
+Bytes fmt_fields(uint32_t tag, uint32_t channels, uint32_t sample_rate, uint32_t bits, size_t size,
+                 uint32_t sub_code, uint32_t channel_mask) {
     uint32_t align = bits / 8 * channels;
     Bytes b;
     put_u16(b, tag);

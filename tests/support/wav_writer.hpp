@@ -58,8 +58,8 @@ struct MemoryWav {
     FILE *stream = nullptr;
     WavData wav{};
     explicit MemoryWav(Bytes file);
-    MemoryWav(const std::vector<double> &interleaved, uint32_t channels,
-              uint32_t sample_rate = 48000, uint32_t encoding = WAV_ENCODING_FLOAT64);
+    MemoryWav(const std::vector<double> &interleaved, uint32_t channels, uint32_t sample_rate = 48000,
+              uint32_t encoding = WAV_ENCODING_FLOAT64);
     MemoryWav(const MemoryWav &) = delete;
     MemoryWav &operator=(const MemoryWav &) = delete;
     ~MemoryWav();
@@ -71,8 +71,8 @@ bool write_file(const std::string &path, const Bytes &bytes);
 // A format chunk body from raw fields, for layouts a writer would not make:
 // the 40-byte extensible layout (sub-format `sub_code`), cut or zero-padded to
 // `size` bytes.
-Bytes fmt_fields(uint32_t tag, uint32_t channels, uint32_t sample_rate, uint32_t bits,
-                 size_t size, uint32_t sub_code = 1, uint32_t channel_mask = 0);
+Bytes fmt_fields(uint32_t tag, uint32_t channels, uint32_t sample_rate, uint32_t bits, size_t size,
+                 uint32_t sub_code = 1, uint32_t channel_mask = 0);
 // Byte values, and the concatenation of byte pieces.
 Bytes raw(std::initializer_list<int> values);
 Bytes cat(const std::vector<Bytes> &parts);

@@ -60,7 +60,7 @@ struct Description {
     std::vector<Tone> tones;
     std::vector<Setting> settings;
     double noise = 0.0;
-    Bytes extra; // chunks between fmt and data
+    Bytes extra;                      // chunks between fmt and data
     std::vector<double> noise_values; // channel-major, drawn once
 };
 
@@ -163,9 +163,9 @@ double sample_at(const Description &d, uint64_t frame, uint32_t channel) {
     double v = 0.0;
     for (const Tone &t : d.tones)
         if (t.channel < 0 || static_cast<uint32_t>(t.channel) == channel)
-            v += t.amplitude * std::sin(6.283185307179586 * t.freq_hz * static_cast<double>(frame) /
-                                            d.layout.sample_rate +
-                                        t.phase);
+            v += t.amplitude *
+                 std::sin(6.283185307179586 * t.freq_hz * static_cast<double>(frame) / d.layout.sample_rate +
+                          t.phase);
     if (!d.noise_values.empty()) v += d.noise * d.noise_values[channel * d.frames + frame];
     const uint64_t index = frame * d.layout.channels + channel;
     for (const Setting &s : d.settings)
@@ -317,7 +317,8 @@ int main(int argc, char **argv) {
     bool ok = std::fwrite(head.data(), 1, head.size(), f) == head.size();
     Bytes block;
     for (uint64_t frame = 0; ok && frame < d.frames; ++frame) {
-        for (uint32_t c = 0; c < d.layout.channels; ++c) put_sample(block, d.layout.encoding, sample_at(d, frame, c));
+        for (uint32_t c = 0; c < d.layout.channels; ++c)
+            put_sample(block, d.layout.encoding, sample_at(d, frame, c));
         if (block.size() >= (1u << 16) || frame + 1 == d.frames) {
             ok = std::fwrite(block.data(), 1, block.size(), f) == block.size();
             block.clear();

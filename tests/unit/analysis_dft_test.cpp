@@ -25,7 +25,8 @@ std::vector<cd> direct_dft(const std::vector<Complex> &x, int sign) {
     for (size_t k = 0; k < n; ++k) {
         cd acc = 0;
         for (size_t m = 0; m < n; ++m) {
-            long double ph = sign * two_pi * static_cast<long double>((k * m) % n) / static_cast<long double>(n);
+            long double ph = sign * two_pi * static_cast<long double>((k * m) % n) /
+                             static_cast<long double>(n);
             acc += cd(x[m].re, x[m].im) * cd(std::cos(ph), std::sin(ph));
         }
         out[k] = acc;
@@ -92,7 +93,8 @@ TEST(SpectrumDb, MatchesWindowedDirectDft) {
     const size_t n = 64;
     std::vector<Complex> x(n);
     for (size_t i = 0; i < n; ++i) {
-        long double w = 0.5L * (1.0L - std::cos(static_cast<long double>(i + 1) * 6.28318530717958647692528676655900577L /
+        long double w = 0.5L * (1.0L - std::cos(static_cast<long double>(i + 1) *
+                                                6.28318530717958647692528676655900577L /
                                                 static_cast<long double>(n - 1)));
         x[i] = {static_cast<double>(w * s[(10 + i) * 3 + 2]), 0.0};
     }
@@ -120,14 +122,15 @@ TEST(SpectrumDb, BinLevelsOfKnownTones) {
         size_t bin;
         double level, tolerance;
     } const rows[] = {
-        {140.625, 12, -0.0021, 0.00005},    {140.625, 11, -6.0195, 0.00005},    {140.625, 13, -6.0195, 0.00005},
-        {146.484375, 12, -1.425, 0.0005},   {146.484375, 13, -1.425, 0.0005},   {0.0, 0, 6.0185, 0.00005},
+        {140.625, 12, -0.0021, 0.00005},  {140.625, 11, -6.0195, 0.00005},  {140.625, 13, -6.0195, 0.00005},
+        {146.484375, 12, -1.425, 0.0005}, {146.484375, 13, -1.425, 0.0005}, {0.0, 0, 6.0185, 0.00005},
         {0.0, 1, 0.0011, 0.00005},
     };
     SpectrumWork work;
     ASSERT_TRUE(spectrum_work_init(&work, 4096));
     for (const Row &r : rows) {
-        const std::vector<double> x = r.freq_hz > 0 ? sine(48000, 96000, r.freq_hz, 1.0) : std::vector<double>(96000, 1.0);
+        const std::vector<double> x = r.freq_hz > 0 ? sine(48000, 96000, r.freq_hz, 1.0)
+                                                    : std::vector<double>(96000, 1.0);
         std::vector<double> levels(2048);
         ASSERT_TRUE(spectrum_db(&work, MemoryWav(x, 1), 0, 48000 - 2048, -200.0, levels.data(), nullptr));
         EXPECT_NEAR(levels[r.bin], r.level, r.tolerance) << r.freq_hz << " Hz, bin " << r.bin;

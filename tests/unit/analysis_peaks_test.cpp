@@ -38,11 +38,15 @@ TEST(AnalyzeChannel, SeparationAndFloorBoundaries) {
     EXPECT_NEAR(dist, 99.996, 0.0005);
     // A distance equal to the separation rejects; just below it keeps.
     EXPECT_EQ(run(TWO_TONES, 1, 0, make_query_window(RATE, 48000, 4096, dist, -80.0), 5).size(), 1u);
-    EXPECT_EQ(run(TWO_TONES, 1, 0, make_query_window(RATE, 48000, 4096, std::nextafter(dist, 0.0), -80.0), 5).size(), 2u);
+    EXPECT_EQ(run(TWO_TONES, 1, 0, make_query_window(RATE, 48000, 4096, std::nextafter(dist, 0.0), -80.0), 5)
+                  .size(),
+              2u);
     // A level equal to the floor passes; just above it drops.
     const double lvl = both[1].level_db;
     EXPECT_EQ(run(TWO_TONES, 1, 0, make_query_window(RATE, 48000, 4096, 0.0, lvl), 5).size(), 2u);
-    EXPECT_EQ(run(TWO_TONES, 1, 0, make_query_window(RATE, 48000, 4096, 0.0, std::nextafter(lvl, 0.0)), 5).size(), 1u);
+    EXPECT_EQ(
+        run(TWO_TONES, 1, 0, make_query_window(RATE, 48000, 4096, 0.0, std::nextafter(lvl, 0.0)), 5).size(),
+        1u);
 }
 
 // The window starts half a window before the query, in signed 32 bits; no

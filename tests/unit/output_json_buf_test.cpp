@@ -15,8 +15,8 @@ namespace {
 // The callers' buffers are not cleared first, so the terminator must be
 // written; the tables see only the digits.
 TEST(GroupThousands, WritesItsOwnTerminator) {
-    for (const auto &[v, want] : {std::pair<uint64_t, const char *>{0, "0"}, {1000, "1,000"},
-                                  {4294967295u, "4,294,967,295"}}) {
+    for (const auto &[v, want] :
+         {std::pair<uint64_t, const char *>{0, "0"}, {1000, "1,000"}, {4294967295u, "4,294,967,295"}}) {
         char buf[32];
         std::memset(buf, 'X', sizeof buf);
         group_thousands(v, buf, sizeof buf);
@@ -69,9 +69,8 @@ TEST(JsonBufRule, MemberLinesAndTheirLimits) {
     EXPECT_TRUE(json_add_double(&b.jb, "e", 85.3333333333, false));
     EXPECT_TRUE(json_add_string(&b.jb, "s", "v", true));
     json_appendf(&b.jb, "[%s|%zu]", "x", static_cast<size_t>(42));
-    EXPECT_EQ(b.text(),
-              "{\n    \"i\": -2147483648,\n    \"l\": -1948\n    \"d\": -80.000000,\n"
-              "    \"e\": 85.333333\n    \"s\": \"v\",\n[x|42]");
+    EXPECT_EQ(b.text(), "{\n    \"i\": -2147483648,\n    \"l\": -1948\n    \"d\": -80.000000,\n"
+                        "    \"e\": 85.333333\n    \"s\": \"v\",\n[x|42]");
 
     // Lines longer than their buffers are cut to buffer size minus one.
     struct Cut {
@@ -81,10 +80,14 @@ TEST(JsonBufRule, MemberLinesAndTheirLimits) {
     };
     const std::string k200(200, 'k'), k100(100, 'k'), v511(511, 'v');
     const Cut cuts[] = {
-        {127, "    \"" + k200 + "\": 1,\n", [](JsonBuf *j, const char *k) { return json_add_int(j, k, 1, true); }},
-        {159, "    \"" + k200 + "\": 1,\n", [](JsonBuf *j, const char *k) { return json_add_long(j, k, 1, true); }},
+        {127, "    \"" + k200 + "\": 1,\n",
+         [](JsonBuf *j, const char *k) { return json_add_int(j, k, 1, true); }},
+        {159, "    \"" + k200 + "\": 1,\n",
+         [](JsonBuf *j, const char *k) { return json_add_long(j, k, 1, true); }},
         {599, "    \"" + k100 + "\": \"" + v511 + "\",\n",
-         [](JsonBuf *j, const char *k) { return json_add_string(j, k, std::string(511, 'v').c_str(), true); }},
+         [](JsonBuf *j, const char *k) {
+             return json_add_string(j, k, std::string(511, 'v').c_str(), true);
+         }},
     };
     for (const auto &c : cuts) {
         Buf cb(4096);
@@ -108,7 +111,8 @@ TEST(JsonBufRule, StringEscapingLimit) {
         std::string escaped;
     };
     const std::vector<Row> rows = {
-        {std::string(255, '\t') + "a", true, [] {
+        {std::string(255, '\t') + "a", true,
+         [] {
              std::string s;
              for (int i = 0; i < 255; ++i) s += "\\t";
              return s + "a";

@@ -21,7 +21,8 @@ TEST(SpectralChart, KilohertzLabelFromExactly1000Hz) {
     ASSERT_TRUE(chart_common_prepare(&common, 48000, 1024));
     StrBuf page;
     strbuf_init(&page);
-    ASSERT_TRUE(write_spectral_chart(&page, silent, 1024, -80.0, 0, "", freqs, levels, 2, bins.data(), common));
+    ASSERT_TRUE(
+        write_spectral_chart(&page, silent, 1024, -80.0, 0, "", freqs, levels, 2, bins.data(), common));
     const std::string text(page.data, page.length);
     strbuf_free(&page);
     EXPECT_NE(text.find(">1000</text>"), std::string::npos);
@@ -33,7 +34,8 @@ TEST(SpectralChart, KilohertzLabelFromExactly1000Hz) {
 // than the window gets a note.
 TEST(SpectralChart, WindowIsPlacedInsideTheFile) {
     MemoryWav audio(std::vector<double>(2 * 5000, 0.1), 2);
-    const int32_t cases[][2] = {{-512, 0}, {-1, 0}, {0, 0}, {1000, 1000}, {3976, 3976}, {3977, 3976}, {4800, 3976}};
+    const int32_t cases[][2] = {{-512, 0},    {-1, 0},      {0, 0},      {1000, 1000},
+                                {3976, 3976}, {3977, 3976}, {4800, 3976}};
     for (const auto &c : cases) EXPECT_EQ(chart_window_start(audio, 1024, c[0]), c[1]) << c[0];
     MemoryWav short_file(std::vector<double>(1023, 0.1), 1);
     EXPECT_EQ(chart_window_start(short_file, 1024, 0), -1);

@@ -25,11 +25,33 @@ TEST(StrBuf, EmptyFormattedPiece) {
 // The fast fixed-point append must give printf's bytes for every value the
 // chart can meet, ties and signs included.
 TEST(StrBuf, FixedAppendMatchesPrintf) {
-    std::vector<double> values = {0.0,     -0.0,    0.125,   0.375,  -0.125,   0.005,  1.005,
-                                  2.675,   -140.0,  276.0,   12.0,   989.995,  57.9999, 1e-300,
-                                  -1e-300, 1e300,   -6.0235, 1e22,   123456.785, INFINITY, -INFINITY,
-                                  NAN,     4503599627370496.0, -4503599627370496.0, 4503599627370495.5,
-                                  999.995, 999.994999};
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  0.125,
+                                  0.375,
+                                  -0.125,
+                                  0.005,
+                                  1.005,
+                                  2.675,
+                                  -140.0,
+                                  276.0,
+                                  12.0,
+                                  989.995,
+                                  57.9999,
+                                  1e-300,
+                                  -1e-300,
+                                  1e300,
+                                  -6.0235,
+                                  1e22,
+                                  123456.785,
+                                  INFINITY,
+                                  -INFINITY,
+                                  NAN,
+                                  4503599627370496.0,
+                                  -4503599627370496.0,
+                                  4503599627370495.5,
+                                  999.995,
+                                  999.994999};
     uint64_t state = 12345;
     for (int i = 0; i < 2000; ++i) {
         state = state * 6364136223846793005ull + 1442695040888963407ull;

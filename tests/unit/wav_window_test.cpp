@@ -48,8 +48,8 @@ struct Layout {
 };
 
 TEST(WavWindow, OnDemandReadsMatchTheWholeFileDecode) {
-    const Layout layouts[] = {{"plain", false, false}, {"fmt_after_data", true, false},
-                              {"two_data", false, true}};
+    const Layout layouts[] = {
+        {"plain", false, false}, {"fmt_after_data", true, false}, {"two_data", false, true}};
     const uint64_t frames = 5000;
     for (uint32_t enc : {16u, 24u, 32u, 288u, 320u}) {
         for (uint16_t channels : {uint16_t{1}, uint16_t{2}, uint16_t{3}, uint16_t{8}}) {
@@ -63,16 +63,18 @@ TEST(WavWindow, OnDemandReadsMatchTheWholeFileDecode) {
                 Bytes data = chunk("data", body);
                 Bytes decoy = chunk("data", Bytes(6 * channels * 4, 0x55));
                 Bytes file = layout.fmt_after_data ? cat({data, fmt})
-                             : layout.decoy_data_first ? cat({fmt, decoy, chunk("JUNK", Bytes{1, 2, 3}), data})
-                                                       : cat({fmt, data});
-                SCOPED_TRACE(std::string(layout.name) + " " + std::to_string(enc) + " " + std::to_string(channels));
+                             : layout.decoy_data_first
+                                 ? cat({fmt, decoy, chunk("JUNK", Bytes{1, 2, 3}), data})
+                                 : cat({fmt, data});
+                SCOPED_TRACE(std::string(layout.name) + " " + std::to_string(enc) + " " +
+                             std::to_string(channels));
                 MemoryWav loaded(riff(file));
                 const WavData &w = loaded;
                 ASSERT_EQ(w.frames, frames);
                 const std::vector<double> all = decode_all(body, enc);
-                for (int64_t start : {int64_t{-2048}, int64_t{-1}, int64_t{0}, int64_t{1234}, int64_t{2500},
-                                      int64_t{frames - 4096}, int64_t{frames - 10}, int64_t{frames},
-                                      int64_t{frames + 100}}) {
+                for (int64_t start :
+                     {int64_t{-2048}, int64_t{-1}, int64_t{0}, int64_t{1234}, int64_t{2500},
+                      int64_t{frames - 4096}, int64_t{frames - 10}, int64_t{frames}, int64_t{frames + 100}}) {
                     for (uint32_t c : {0u, channels - 1u}) {
                         std::vector<double> got(4096, -7.0);
                         ASSERT_TRUE(wav_read_channel(&w, c, start, got.size(), got.data()));
@@ -106,7 +108,8 @@ TEST(WavWindow, AFileThatShrinksAfterLoadingIsAReadFailure) {
     WavLayout layout{8000, 1, WAV_ENCODING_INT16};
     Bytes file = make_wav(layout, sine(8000, 8000, 440.0, 0.5));
     FILE *f = std::tmpfile();
-    ASSERT_TRUE(f && std::fwrite(file.data(), 1, file.size(), f) == file.size() && std::fseek(f, 0, SEEK_SET) == 0);
+    ASSERT_TRUE(f && std::fwrite(file.data(), 1, file.size(), f) == file.size() &&
+                std::fseek(f, 0, SEEK_SET) == 0);
     WavData w;
     ASSERT_TRUE(wav_load_stream(f, &w));
     ASSERT_EQ(ftruncate(fileno(f), 1000), 0);
@@ -139,7 +142,8 @@ TEST(WavWindow, NonFiniteScanFindsTheFirstAtEveryPosition) {
                 std::copy(one.begin(), one.end(), b.begin() + static_cast<std::ptrdiff_t>(at * width));
                 // A second one later must not hide the first.
                 if (at + 100 < count) {
-                    std::copy(one.begin(), one.end(), b.begin() + static_cast<std::ptrdiff_t>((at + 100) * width));
+                    std::copy(one.begin(), one.end(),
+                              b.begin() + static_cast<std::ptrdiff_t>((at + 100) * width));
                 }
                 EXPECT_EQ(wav_find_non_finite(b.data(), count, enc), at) << enc << " " << bad;
             }
