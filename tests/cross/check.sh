@@ -29,7 +29,11 @@ failed=0
 cases=0
 for table in tests/cases/*.test; do
     [ "$(basename "$table")" = "$skip" ] && continue
-    out=$(TMPDIR=$(mktemp -d) PATH="$build/wrap:$native/tests:$PATH" TONESIFT_SOURCE="$root" shelltest --all --diff "$table" 2>&1)
+    run_table() { TMPDIR=$(mktemp -d) PATH="$build/wrap:$native/tests:$PATH" TONESIFT_SOURCE="$root" shelltest --all --diff "$table" 2>&1; }
+    out=$(run_table)
+    # An emulator on a busy machine now and then loses a run's output; a
+    # real difference shows again.
+    if echo "$out" | grep -q 'Failed\]'; then out=$(run_table); fi
     cases=$((cases + $(echo "$out" | sed -n 's/^ Total *\([0-9]*\).*/\1/p')))
     if echo "$out" | grep -q 'Failed\]'; then
         failed=1
