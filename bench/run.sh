@@ -3,6 +3,9 @@
 # run. Prints each figure with its ratio to the baseline of the same run:
 #   integer PCM  -- a default query on 60 s and 600 s files vs the 1 s file
 #   float PCM    -- a default query vs reading the file once (cat > /dev/null)
+#   long files   -- sparse files of gigabytes: a 24-bit stereo query at
+#                   3.35 GiB vs the 1 s file, a 3.9 GiB float file vs cat,
+#                   and one second behind a 1.5 GiB unknown chunk
 #   window       -- 8 channels: the default 4096 window, 32768 (ratio to 4096),
 #                   and 32768 with --html (ratio to the same without it)
 # Usage: bench/run.sh [BUILD_DIR] [RUNS]   (default: build, 21 runs per figure)
@@ -59,6 +62,40 @@ for enc in i24 f32; do
     rm -f "$f"
   done
 done
+
+# Long recordings as sparse files: a header that declares the size, one
+# second of tones placed far in, and the rest holes that read as zeros.
+place() { # FILE HEADER_BYTES FRAME_BYTES FRAME SECOND_FILE TOTAL_BYTES
+  tail -c +45 "$5" > "$work/second.raw"
+  dd if="$work/second.raw" of="$1" bs=64k seek=$(( $2 + $4 * $3 )) oflag=seek_bytes conv=notrunc status=none
+  truncate -s "$6" "$1"
+}
+i24="$work/long24.wav" f32="$work/long32.wav" junk="$work/junk.wav"
+size=3758096376
+"$wavgen" "$work/s.wav" i24 rate=48000 ch=2 frames=48000 "tone=0:440:0.4" "tone=1:880:0.4"
+"$wavgen" "$i24" raw riff fmt_=fmt:1,2,48000,24 "data/$size=z:0"
+place "$i24" 44 6 600000000 "$work/s.wav" $(( 44 + size ))
+t=$(median_ms "$bin" --input "$i24" --at-sample 600024000)
+b=$(median_ms "$bin" --input "$work/s.wav" --at-sample 24000)
+printf '%-28s %10s %10s %10s  %s\n' "int24 3.5GiB stereo 48k" "$t" "$(peak_mb "$bin" --input "$i24" --at-sample 600024000)" \
+  "$(awk -v a="$t" -v b="$b" 'BEGIN { printf "%+.2f ms", a - b }')" "1 s file ($b ms)"
+rm -f "$i24"
+size=$(( 3900 * 1024 * 1024 ))
+"$wavgen" "$work/s.wav" f32 rate=48000 frames=48000 "tone=0:440:0.4"
+"$wavgen" "$f32" raw riff fmt_=fmt:3,1,48000,32 "data/$size=z:0"
+place "$f32" 44 4 $(( size / 4 - 96000 )) "$work/s.wav" $(( 44 + size ))
+cat "$f32" > /dev/null
+t=$(median_ms "$bin" --input "$f32" --at-sample $(( size / 4 - 72000 )))
+c=$(median_ms cat "$f32")
+printf '%-28s %10s %10s %10s  %s\n' "float32 3.9GiB mono 48k" "$t" "$(peak_mb "$bin" --input "$f32" --at-sample $(( size / 4 - 72000 )))" \
+  "$(ratio "$t" "$c")" "cat of the file ($c ms)"
+rm -f "$f32"
+"$wavgen" "$junk" raw riff "junk/$(( 1536 << 20 ))=z:0"
+truncate -s $(( 20 + (1536 << 20) )) "$junk"
+tail -c +13 "$work/s.wav" >> "$junk"
+t=$(median_ms "$bin" --input "$junk" --at-sample 24000)
+printf '%-28s %10s %10s %10s  %s\n' "1 s behind a 1.5GiB chunk" "$t" "$(peak_mb "$bin" --input "$junk" --at-sample 24000)" - -
+rm -f "$junk"
 
 f="$work/ch8.wav"
 signal "$f" 10 8 i24

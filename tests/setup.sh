@@ -19,6 +19,7 @@ need node nodejs
 need npm npm
 need jq jq
 need strace strace
+need parallel parallel
 need man man-db
 need groff groff-base
 need locale-gen locales

@@ -39,10 +39,16 @@ std::FILE *platform_fopen(const char *path, const char *mode) {
     return f;
 }
 
+bool platform_seek(std::FILE *file, int64_t offset, int whence) {
+    return _fseeki64(file, offset, whence) == 0;
+}
+int64_t platform_tell(std::FILE *file) { return _ftelli64(file); }
+
 uint64_t platform_large_page_bytes() { return 0; }
 void platform_prefer_large_pages(void *, uint64_t) {}
 #else
 #include <sys/mman.h>
+#include <sys/types.h>
 
 #ifdef MADV_HUGEPAGE
 // Transparent huge pages: 2 MiB where the base page is 4 KiB.
@@ -56,5 +62,12 @@ void platform_prefer_large_pages(void *, uint64_t) {}
 #endif
 
 std::FILE *platform_fopen(const char *path, const char *mode) { return std::fopen(path, mode); }
+
+// off_t is 64 bits everywhere the build defines _FILE_OFFSET_BITS=64.
+static_assert(sizeof(off_t) == 8, "64-bit file offsets");
+bool platform_seek(std::FILE *file, int64_t offset, int whence) {
+    return fseeko(file, static_cast<off_t>(offset), whence) == 0;
+}
+int64_t platform_tell(std::FILE *file) { return static_cast<int64_t>(ftello(file)); }
 
 #endif

@@ -20,6 +20,11 @@
 // when the path can't be converted).
 std::FILE *platform_fopen(const char *path, const char *mode);
 
+// fseek and ftell with 64-bit offsets on every platform, so that a file past
+// 2 GiB is walked where `long` has 32 bits. Seek: false on failure; tell: -1.
+bool platform_seek(std::FILE *file, int64_t offset, int whence);
+int64_t platform_tell(std::FILE *file);
+
 // The size of the large pages a block can ask for with
 // platform_prefer_large_pages; 0 where the system offers none that way.
 uint64_t platform_large_page_bytes();

@@ -308,8 +308,8 @@ bool chart_common_prepare(ChartCommon *common, uint32_t sample_rate, uint64_t wi
 }
 
 int64_t chart_window_start(const WavData &audio, uint64_t window_samples, int32_t window_start) {
-    // Files of 2 GiB or more are refused at load, so the frame count is
-    // below 2^30 and fits.
+    // A data chunk holds under 2^32 bytes, and a frame at least 2, so the
+    // frame count fits.
     const int32_t frames = static_cast<int32_t>(audio.frames);
     const int64_t usable = frames > 0 ? frames : 0;
     const int64_t n = static_cast<int32_t>(window_samples);

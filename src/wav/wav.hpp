@@ -11,8 +11,10 @@
 // to check float files for NaN and infinity, so a query costs the same on a
 // one-second file and on a two-hour one.
 //
-// Files of 2 GiB or more are refused with the generic reason: chunk offsets
-// are handled as 32-bit signed values, so nothing past that is ever read.
+// Every size a RIFF chunk can declare is read, past 4 GiB too where other
+// chunks come first: file offsets are 64-bit on every platform. Chunks other
+// than "fmt " and "data" are walked and checked, not kept, so memory never
+// grows with the file.
 #pragma once
 
 #include <cstdint>
@@ -25,8 +27,8 @@ constexpr uint32_t WAV_ENCODING_INT32 = 32;
 constexpr uint32_t WAV_ENCODING_FLOAT32 = 288;
 constexpr uint32_t WAV_ENCODING_FLOAT64 = 320;
 
-// All zeros when it holds nothing. The record owns `extra_chunks` and, when
-// `owns_file` is set, `file`.
+// All zeros when it holds nothing. The record owns `file` when `owns_file`
+// is set.
 struct WavData {
     uint32_t sample_rate;
     uint32_t channels;
@@ -34,9 +36,9 @@ struct WavData {
     bool extensible;
     uint32_t channel_mask;
     uint64_t frames;
-    unsigned char *extra_chunks; // every other chunk: 8-byte header, body, pad byte
-    uint64_t extra_chunks_len;
-    FILE *file; // where the frames are read from on demand
+    unsigned char *extra_chunks; // other chunks are not kept: always null
+    uint64_t extra_chunks_len;   // and 0
+    FILE *file;                  // where the frames are read from on demand
     bool owns_file;
     int64_t data_offset;      // file offset of the first sample byte
     mutable bool read_failed; // a later read could not get its bytes

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "base/heap.hpp"
+#include "base/platform.hpp"
 #include "wav/wav.hpp"
 
 // As wav_load, from an open seekable stream positioned at the file's start.
@@ -75,7 +76,7 @@ template <typename Visit> WavStream wav_stream_items(FILE *f, int64_t offset, ui
     if (block_items > count) block_items = count;
     HeapArray<unsigned char> block;
     if (!block.allocate(block_items * item_bytes)) return WavStream::no_memory;
-    if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0) return WavStream::failed;
+    if (!platform_seek(f, offset, SEEK_SET)) return WavStream::failed;
     for (uint64_t done = 0; done < count;) {
         const uint64_t n = count - done < block_items ? count - done : block_items;
         // n items fit the block, whose size fitted the allocation.

@@ -2,7 +2,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/heap.hpp"
 #include "base/platform.hpp"
 #include "wav/wav.hpp"
 #include "wav/wav_internal.hpp"
@@ -11,9 +10,6 @@ static const char GENERIC_REASON[] = "not a supported 16/24/32-bit integer or 32
 
 // Set only by a load that fails on non-finite samples; emptied by every load.
 static char g_reason[160];
-
-// Chunk offsets are 32-bit signed values: nothing at or past 2 GiB is read.
-static constexpr int64_t MAX_FILE_BYTES = INT32_MAX;
 
 namespace {
 
@@ -25,20 +21,6 @@ struct FileOwner {
     ~FileOwner() {
         if (file) std::fclose(file);
     }
-};
-
-// Unknown chunks, kept byte for byte.
-struct ByteBuffer {
-    unsigned char *data = nullptr;
-    uint64_t length = 0;
-    uint64_t capacity = 0;
-    ByteBuffer() = default;
-    ByteBuffer(const ByteBuffer &) = delete;
-    ByteBuffer &operator=(const ByteBuffer &) = delete;
-    ~ByteBuffer() { heap_free(data); }
-
-    // Room for `extra` more bytes; false (buffer unchanged) when it can't be had.
-    bool reserve_more(uint64_t extra) { return heap_reserve(&data, &capacity, length + extra); }
 };
 
 struct FormatFacts {
@@ -92,7 +74,7 @@ static bool supported_width(const FormatFacts &fmt) {
 // Float data must not hold NaN or infinity anywhere, so the whole chunk is
 // streamed through a fixed block; the first one found is reported by frame
 // and channel.
-static bool scan_for_non_finite(FILE *f, long data_pos, uint32_t data_size, uint32_t encoding,
+static bool scan_for_non_finite(FILE *f, int64_t data_pos, uint32_t data_size, uint32_t encoding,
                                 uint32_t channels) {
     const uint64_t width = (encoding - 256u) / 8u;
     const auto finite = [&](const unsigned char *block, uint64_t n, uint64_t done) {
@@ -108,15 +90,33 @@ static bool scan_for_non_finite(FILE *f, long data_pos, uint32_t data_size, uint
     return wav_stream_items(f, data_pos, width, data_size / width, 256u << 10, finite) == WavStream::ok;
 }
 
+static bool is_known_chunk(const unsigned char *id) {
+    return std::memcmp(id, "data", 4) == 0 || std::memcmp(id, "fmt ", 4) == 0;
+}
+
+// Passes a run of empty unknown chunks (a zero-filled tail, say) a block at a
+// time, and stops at the first header that is anything else: one header at a
+// time, gigabytes of them would take minutes. False when the position is lost.
+static bool skip_empty_chunks(FILE *f, int64_t at) {
+    unsigned char block[16384];
+    for (;;) {
+        const size_t got = std::fread(block, 1, sizeof block, f);
+        size_t i = 0;
+        while (i + 8 <= got && le32(block + i + 4) == 0 && !is_known_chunk(block + i)) i += 8;
+        if (i + 8 <= got || got < sizeof block)
+            return platform_seek(f, at + static_cast<int64_t>(i), SEEK_SET);
+        at += static_cast<int64_t>(got);
+    }
+}
+
 // The whole load on an open stream; the caller closes it on failure.
 static bool load_stream(FILE *f, WavData *out) {
 
     // The file's size bounds every allocation below: no header field alone
     // decides how much memory is asked for.
-    if (std::fseek(f, 0, SEEK_END) != 0) return false;
-    long file_size = std::ftell(f);
-    if (file_size < 0 || file_size > MAX_FILE_BYTES) return false;
-    if (std::fseek(f, 0, SEEK_SET) != 0) return false;
+    if (!platform_seek(f, 0, SEEK_END)) return false;
+    const int64_t file_size = platform_tell(f);
+    if (file_size < 0 || !platform_seek(f, 0, SEEK_SET)) return false;
 
     unsigned char head[12];
     if (std::fread(head, 1, 12, f) != 12) return false;
@@ -125,13 +125,12 @@ static bool load_stream(FILE *f, WavData *out) {
     FormatFacts fmt;
     bool have_data = false;
     uint32_t data_size = 0;
-    long data_pos = 0;
-    ByteBuffer extra;
+    int64_t data_pos = 0;
 
     for (;;) {
         unsigned char hdr[8];
         if (std::fread(hdr, 1, 8, f) != 8) break; // the normal end of the walk
-        long body_pos = std::ftell(f);
+        const int64_t body_pos = platform_tell(f);
         if (body_pos < 0) return false;
         uint32_t size = le32(hdr + 4);
 
@@ -143,25 +142,23 @@ static bool load_stream(FILE *f, WavData *out) {
         } else if (std::memcmp(hdr, "fmt ", 4) == 0) {
             if (!read_format(f, size, &fmt)) return false;
         } else {
-            // Two padding rules on purpose: an unknown chunk is copied with
+            // Two padding rules on purpose: an unknown chunk's body counts with
             // its pad byte, so that byte must be in the file (padded in 32-bit
             // arithmetic, as the size field itself is); "fmt " and "data" are
             // passed by a seek, which may land past the end, so an odd data
-            // chunk that ends the file without its pad byte still loads.
-            uint32_t padded = (size + 1u) & ~1u;
-            if (padded > static_cast<uint64_t>(file_size - body_pos)) return false; // runs past the end
-            if (!extra.reserve_more(8u + static_cast<uint64_t>(padded))) return false;
-            std::memcpy(extra.data + extra.length, hdr, 8);
-            extra.length += 8;
-            if (std::fread(extra.data + extra.length, 1, padded, f) != padded) return false;
-            extra.length += padded;
-            continue; // already at the next header
+            // chunk that ends the file without its pad byte still loads. The
+            // body is checked, not kept: no other part of the run reads it.
+            const uint32_t padded = (size + 1u) & ~1u;
+            if (padded > file_size - body_pos) return false; // runs past the end
+            if (!(padded == 0 ? skip_empty_chunks(f, body_pos)
+                              : platform_seek(f, body_pos + padded, SEEK_SET)))
+                return false;
+            continue;
         }
-        // In 64 bits, so that no size can wrap the offset back onto this
-        // chunk where long has 32; past the end, the walk is over as the read
-        // of a header there would find.
-        const int64_t next = static_cast<int64_t>(body_pos) + size + size % 2;
-        if (next > file_size || std::fseek(f, static_cast<long>(next), SEEK_SET) != 0) break;
+        // Past the end, the walk is over as the read of a header there would
+        // find.
+        const int64_t next = body_pos + size + size % 2;
+        if (next > file_size || !platform_seek(f, next, SEEK_SET)) break;
     }
 
     if (!fmt.seen || !have_data) return false;
@@ -173,7 +170,7 @@ static bool load_stream(FILE *f, WavData *out) {
     if (data_size % frame_size != 0) return false; // a truncated last frame
     // The whole data chunk must be in the file, even though frames are read
     // only when a window asks for them.
-    if (data_size > static_cast<uint64_t>(file_size - data_pos)) return false;
+    if (data_size > file_size - data_pos) return false;
 
     uint32_t encoding = fmt.bits + (fmt.is_float ? 256u : 0u);
     if (fmt.is_float && !scan_for_non_finite(f, data_pos, data_size, encoding, fmt.channels)) return false;
@@ -184,11 +181,6 @@ static bool load_stream(FILE *f, WavData *out) {
     out->extensible = fmt.extensible;
     out->channel_mask = fmt.channel_mask;
     out->frames = data_size / frame_size;
-    if (extra.length > 0) {
-        out->extra_chunks = extra.data;
-        extra.data = nullptr;
-    }
-    out->extra_chunks_len = extra.length;
     out->file = f;
     out->data_offset = data_pos;
     return true;
@@ -219,6 +211,5 @@ const char *wav_error_text() { return g_reason[0] ? g_reason : GENERIC_REASON; }
 void wav_free(WavData *wav) {
     if (!wav) return;
     if (wav->owns_file && wav->file) std::fclose(wav->file);
-    heap_free(wav->extra_chunks);
     std::memset(wav, 0, sizeof *wav);
 }

@@ -37,8 +37,8 @@ static WavStream read_from_file(const WavData *wav, uint32_t channel, uint64_t f
     if (frame_size > BLOCK_BYTES) {
         unsigned char sample[8];
         for (uint64_t i = 0; i < count; ++i) {
-            long at = static_cast<long>(offset + i * frame_size + channel * width);
-            if (std::fseek(wav->file, at, SEEK_SET) != 0 ||
+            const uint64_t at = offset + i * frame_size + channel * width;
+            if (!platform_seek(wav->file, static_cast<int64_t>(at), SEEK_SET) ||
                 std::fread(sample, 1, static_cast<size_t>(width), wav->file) != width) // 2 to 8
                 return WavStream::failed;
             convert_run(encoding, sample, 0, 1, out + i);

@@ -16,8 +16,9 @@ fail() { echo "$case: $*"; failures=$((failures + 1)); }
 read_msg="error: failed to read 'in.wav' (not a supported 16/24/32-bit integer or 32/64-bit float PCM WAV file)"
 for case in "i16 text" "i24 --json" "i32 --csv" "f32 --html" "f64 text" "i16 --html"; do
     set -- $case
-    # The extra chunk makes loading allocate, whatever the encoding.
+    # Loading allocates only to scan float data; other chunks are not kept.
     "$wavgen" in.wav "$1" ch=2 frames=12000 tone=0:1000:0.5 tone=1:3000:0.25 chunk=LIST:INFOx || exit 2
+    case $1 in f*) loads=yes ;; *) loads=no ;; esac
     case $2 in
         text) set -- --input in.wav --at 0.1 ;;
         --html) set -- --input in.wav --at 0.1 --html out.html ;;
@@ -27,7 +28,7 @@ for case in "i16 text" "i24 --json" "i32 --csv" "f32 --html" "f64 text" "i16 --h
     TONESIFT_ALLOC_REPORT=count "$bin" "$@" > clean.out 2> /dev/null || fail "the run without failures failed"
     read -r total largest live < count
     [ "$live" = 0 ] || fail "$live blocks left after a clean run"
-    [ "$total" -gt 3 ] || fail "only $total allocations"
+    [ "$total" -ge 3 ] || fail "only $total allocations"
     for from in 0 1; do
         phase=0 seen=
         n=1
@@ -57,7 +58,8 @@ for case in "i16 text" "i24 --json" "i32 --csv" "f32 --html" "f64 text" "i16 --h
             fi
             n=$((n + 1))
         done
-        case $seen in *0*) ;; *) fail "no load failure (from=$from)" ;; esac
+        case $seen in *0*) load=yes ;; *) load=no ;; esac
+        [ $load = $loads ] || fail "load failures: $load, for $1: $loads (from=$from)"
         case $seen in *1*) ;; *) fail "no analysis failure (from=$from)" ;; esac
         case $seen in *2*) wrote=yes ;; *) wrote=no ;; esac
         case "$*" in *--html*) html=yes ;; *) html=no ;; esac

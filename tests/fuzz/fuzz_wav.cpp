@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                   (wav.encoding == WAV_ENCODING_INT16 || wav.encoding == WAV_ENCODING_INT24 ||
                    wav.encoding == WAV_ENCODING_INT32 || wav.encoding == WAV_ENCODING_FLOAT32 ||
                    wav.encoding == WAV_ENCODING_FLOAT64) &&
-                  wav.extra_chunks_len <= size;
+                  wav.extra_chunks_len == 0;
         // Every frame reads back (in bounded slices) and is finite.
         double slice[256];
         for (uint32_t c = 0; ok && c < wav.channels && c < 4; ++c)
