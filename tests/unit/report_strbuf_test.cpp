@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -13,45 +14,15 @@ namespace {
 
 std::string text_of(const StrBuf &b) { return b.data ? std::string(b.data, b.length) : std::string(); }
 
-// A formatted piece of no bytes is still appended, into a fresh buffer too.
-TEST(StrBuf, EmptyFormattedPiece) {
-    StrBuf b;
-    strbuf_init(&b);
-    EXPECT_TRUE(strbuf_appendf(&b, "%s", ""));
-    EXPECT_EQ(text_of(b), "");
-    strbuf_free(&b);
-}
-
 // The fast fixed-point append must give printf's bytes for every value the
 // chart can meet, ties and signs included.
 TEST(StrBuf, FixedAppendMatchesPrintf) {
-    std::vector<double> values = {0.0,
-                                  -0.0,
-                                  0.125,
-                                  0.375,
-                                  -0.125,
-                                  0.005,
-                                  1.005,
-                                  2.675,
-                                  -140.0,
-                                  276.0,
-                                  12.0,
-                                  989.995,
-                                  57.9999,
-                                  1e-300,
-                                  -1e-300,
-                                  1e300,
-                                  -6.0235,
-                                  1e22,
-                                  123456.785,
-                                  INFINITY,
-                                  -INFINITY,
-                                  NAN,
-                                  4503599627370496.0,
-                                  -4503599627370496.0,
-                                  4503599627370495.5,
-                                  999.995,
-                                  999.994999};
+    std::vector<double> values;
+    for (const char *t :
+         {"0 -0 0.125 0.375 -0.125 0.005 1.005 2.675 -140 276 12 989.995 57.9999 1e-300 -1e-300",
+          "1e300 -6.0235 1e22 123456.785 inf -inf nan 4503599627370496 -4503599627370496",
+          "4503599627370495.5 999.995 999.994999"})
+        for (char *at = const_cast<char *>(t); *at;) values.push_back(std::strtod(at, &at));
     uint64_t state = 12345;
     for (int i = 0; i < 2000; ++i) {
         state = state * 6364136223846793005ull + 1442695040888963407ull;
