@@ -67,8 +67,10 @@ TEST(JsonBuf, LineLimits) {
     EXPECT_EQ(b.text().size(), 2u + 255u);
     std::string escaped;
     for (int i = 0; i < 255; ++i) escaped += "\\t";
-    for (const auto &[value, line] : std::vector<std::pair<std::string, std::string>>{
-             {tabs + "a", "    \"k\": \"" + escaped + "a\"\n"}, {tabs + "ab", ""}, {std::string(256, '\\'), ""}}) {
+    for (const auto &[value, line] :
+         std::vector<std::pair<std::string, std::string>>{{tabs + "a", "    \"k\": \"" + escaped + "a\"\n"},
+                                                          {tabs + "ab", ""},
+                                                          {std::string(256, '\\'), ""}}) {
         Buf s(2048);
         EXPECT_EQ(json_add_string(&s.jb, "k", value.c_str(), false), !line.empty());
         EXPECT_EQ(s.text(), "{\n" + line);
