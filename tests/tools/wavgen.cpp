@@ -3,14 +3,12 @@
 //
 //   wavgen FILE [i16|i24|i32|f32|f64] [rate=R] [ch=C] [frames=F] [ext[=MASK]]
 //          [tone=CH:FREQ:AMP[:PHASE]]... [noise=AMP] [set=INDEX:VALUE]...
-//          [chunk=ID:TEXT]...
 //
 // Defaults: i16, 48000 Hz, one channel, one second. Every channel is silent
 // but for its tones, which add up in the order given; CH is a channel index
 // or * for every channel; PHASE is in radians. `noise` adds repeatable noise
 // of that amplitude, drawn channel after channel. `set` then overwrites one
 // interleaved sample (strtod text, so nan and inf work for float files).
-// `chunk` adds a chunk of that id and text between the format and the data.
 // The samples are streamed, so a ten-minute recording costs no memory.
 //
 // Raw mode writes any layout, lies included, as a list of pieces:
@@ -60,7 +58,6 @@ struct Description {
     std::vector<Tone> tones;
     std::vector<Setting> settings;
     double noise = 0.0;
-    Bytes extra;                      // chunks between fmt and data
     std::vector<double> noise_values; // channel-major, drawn once
 };
 
@@ -134,11 +131,6 @@ bool parse(int argc, char **argv, Description *d) {
             d->tones.push_back(t);
         } else if (starts(a, "noise=", &v)) {
             d->noise = std::strtod(v, nullptr);
-        } else if (starts(a, "chunk=", &v)) {
-            if (std::strlen(v) < 5 || v[4] != ':') return false;
-            const std::string id(v, 4);
-            const Bytes c = chunk(id.c_str(), Bytes(v + 5, v + std::strlen(v)));
-            d->extra.insert(d->extra.end(), c.begin(), c.end());
         } else if (starts(a, "set=", &v)) {
             char *end = nullptr;
             Setting s{std::strtoull(v, &end, 10), 0.0};
@@ -302,10 +294,9 @@ int main(int argc, char **argv) {
     const Bytes fmt = chunk("fmt ", fmt_body(d.layout));
     Bytes head;
     put_tag(head, "RIFF");
-    put_u32(head, static_cast<uint32_t>(4 + fmt.size() + d.extra.size() + 8 + data_bytes + data_bytes % 2));
+    put_u32(head, static_cast<uint32_t>(4 + fmt.size() + 8 + data_bytes + data_bytes % 2));
     put_tag(head, "WAVE");
     head.insert(head.end(), fmt.begin(), fmt.end());
-    head.insert(head.end(), d.extra.begin(), d.extra.end());
     put_tag(head, "data");
     put_u32(head, static_cast<uint32_t>(data_bytes));
 
