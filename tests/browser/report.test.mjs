@@ -39,30 +39,27 @@ async function open(t, name, colorScheme = "light") {
   t.after(() => assert.deepEqual(errors, []));
   await page.goto("file://" + join(dir, name));
   const frame = (i) => page.locator(".zoom-frame").nth(i);
-  // The picture as text (every element and its attributes), the tick labels
-  // and the view lo..hi solved from two major ticks of the log axis.
-  const chart = async (i = 0) => frame(i).evaluate((f) => {
+  // Chart i as text (every element and its attributes), its tick labels and
+  // the view lo..hi solved from two major ticks of the log axis; as the
+  // script drew it, or with `asDrawn` as the page itself drew it.
+  const chart = async (i = 0, asDrawn = false) => page.evaluate(([i, text]) => {
+    const root = text ? new DOMParser().parseFromString(text, "text/html") : document;
+    const f = root.querySelectorAll(".zoom-frame")[i];
     const svg = f.querySelector("svg");
     const d = JSON.parse(f.querySelector("script").textContent);
     const els = [...svg.children].map((e) => e.tagName + [...e.attributes].filter((a) => a.name !== "data-trace")
       .map((a) => a.name + "=" + a.value).sort().join(" ") + ">" + e.textContent);
-    const labels = [...svg.querySelectorAll("text")].filter((e) => e.getAttribute("y") === "290")
-      .map((e) => e.textContent);
-    const ticks = [...svg.querySelectorAll("text")].filter((e) => e.getAttribute("y") === "290" &&
-      e.getAttribute("text-anchor") === "middle").map((e) => [parseFloat(e.textContent) *
-      (e.textContent.endsWith("k") ? 1000 : 1), parseFloat(e.getAttribute("x"))]);
+    const axis = [...svg.querySelectorAll("text")].filter((e) => parseFloat(e.getAttribute("y")) === 290);
+    const ticks = axis.filter((e) => e.getAttribute("text-anchor") === "middle").map((e) =>
+      [parseFloat(e.textContent) * (e.textContent.endsWith("k") ? 1000 : 1), parseFloat(e.getAttribute("x"))]);
     const [[f1, x1], [f2, x2]] = [ticks[0], ticks[ticks.length - 1]];
     const s = (x2 - x1) / (Math.log10(f2) - Math.log10(f1));
     const lo = Math.log10(f1) - (x1 - d.chartLeft) / s;
-    return { els, labels, minor: svg.querySelectorAll('line[opacity="0.55"][stroke="var(--line-strong)"]').length,
+    return { els, labels: axis.map((e) => e.textContent),
+      minor: svg.querySelectorAll('line[opacity="0.55"][stroke="var(--line-strong)"]').length,
       lo: 10 ** lo, hi: 10 ** (lo + (d.chartRight - d.chartLeft) / s) };
-  });
-  // The picture the page itself drew, before any script.
-  const drawn = async (i = 0) => page.evaluate(([text, i]) => {
-    const doc = new DOMParser().parseFromString(text, "text/html");
-    return [...doc.querySelectorAll(".zoom-frame svg")[i].children].map((e) => e.tagName + [...e.attributes]
-      .map((a) => a.name + "=" + a.value).sort().join(" ") + ">" + e.textContent);
-  }, [readFileSync(join(dir, name), "utf8"), i]);
+  }, [i, asDrawn ? readFileSync(join(dir, name), "utf8") : null]);
+  const drawn = async (i = 0) => (await chart(i, true)).els;
   // A point of chart i at fraction `u` of its plot (0 left edge, 1 right).
   const at = async (u, i = 0) => {
     const box = await frame(i).boundingBox();
