@@ -10,7 +10,7 @@
 
 #include "analysis/analysis.hpp"
 #include "analysis/analysis_internal.hpp"
-#include "support/wav_writer.hpp"
+#include "support/wav_bytes.hpp"
 
 namespace {
 

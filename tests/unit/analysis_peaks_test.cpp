@@ -8,7 +8,7 @@
 
 #include "analysis/analysis.hpp"
 #include "analysis/analysis_internal.hpp"
-#include "support/wav_writer.hpp"
+#include "support/wav_bytes.hpp"
 
 namespace {
 
@@ -27,7 +27,14 @@ std::vector<Peak> run(const std::vector<double> &s, uint32_t channels, uint32_t 
     return out;
 }
 
-const std::vector<double> TWO_TONES = add(sine(RATE, FRAMES, 1000, 0.5), sine(RATE, FRAMES, 1100, 0.25));
+std::vector<double> two_tones() {
+    std::vector<double> x(FRAMES);
+    for (size_t i = 0; i < x.size(); ++i)
+        x[i] = 0.5 * std::sin(TWO_PI * 1000 * static_cast<double>(i) / RATE) +
+               0.25 * std::sin(TWO_PI * 1100 * static_cast<double>(i) / RATE);
+    return x;
+}
+const std::vector<double> TWO_TONES = two_tones();
 
 TEST(AnalyzeChannel, SeparationAndFloorBoundaries) {
     QueryWindow w = make_query_window(RATE, 48000, 4096, 0.0, -80.0);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "report/chart.hpp"
-#include "support/wav_writer.hpp"
+#include "support/wav_bytes.hpp"
 
 namespace {
 

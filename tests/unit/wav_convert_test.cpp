@@ -5,8 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "support/wav_writer.hpp"
-#include "wav/wav_internal.hpp"
+#include "support/wav_bytes.hpp"
 
 namespace {
 
@@ -19,17 +18,17 @@ TEST(WavConvert, EveryEncodingExactly) {
         Bytes bytes;
         double expected;
     } cases[] = {
-        {sample_int16, raw({0xFF, 0x7F}), 1.0},
-        {sample_int16, raw({0x00, 0x80}), -32768.0 / 32767.0},
-        {sample_int16, raw({0x34, 0x12}), 4660.0 / 32767.0},
-        {sample_int24, raw({0xFF, 0xFF, 0x7F}), 1.0},
-        {sample_int24, raw({0x00, 0x00, 0x80}), -8388608.0 / 8388607.0},
-        {sample_int24, raw({0xFF, 0xFF, 0xFF}), -1.0 / 8388607.0},
-        {sample_int24, raw({0x56, 0x34, 0x12}), 1193046.0 / 8388607.0},
-        {sample_int32, raw({0x00, 0x00, 0x00, 0x80}), -2147483648.0 / 2147483647.0},
-        {sample_int32, raw({0x78, 0x56, 0x34, 0x12}), 305419896.0 / 2147483647.0},
-        {sample_float32, raw({0xCD, 0xCC, 0xCC, 0x3D}), static_cast<double>(0.1f)},
-        {sample_float32, raw({0x00, 0x00, 0x00, 0xC1}), -8.0},
+        {sample_int16, Bytes{0xFF, 0x7F}, 1.0},
+        {sample_int16, Bytes{0x00, 0x80}, -32768.0 / 32767.0},
+        {sample_int16, Bytes{0x34, 0x12}, 4660.0 / 32767.0},
+        {sample_int24, Bytes{0xFF, 0xFF, 0x7F}, 1.0},
+        {sample_int24, Bytes{0x00, 0x00, 0x80}, -8388608.0 / 8388607.0},
+        {sample_int24, Bytes{0xFF, 0xFF, 0xFF}, -1.0 / 8388607.0},
+        {sample_int24, Bytes{0x56, 0x34, 0x12}, 1193046.0 / 8388607.0},
+        {sample_int32, Bytes{0x00, 0x00, 0x00, 0x80}, -2147483648.0 / 2147483647.0},
+        {sample_int32, Bytes{0x78, 0x56, 0x34, 0x12}, 305419896.0 / 2147483647.0},
+        {sample_float32, Bytes{0xCD, 0xCC, 0xCC, 0x3D}, static_cast<double>(0.1f)},
+        {sample_float32, Bytes{0x00, 0x00, 0x00, 0xC1}, -8.0},
         {sample_float64, d_bytes, d},
     };
     for (const auto &c : cases) EXPECT_EQ(c.convert(c.bytes.data()), c.expected) << int(c.bytes[0]);
