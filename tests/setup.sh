@@ -10,19 +10,11 @@ export DEBIAN_FRONTEND=noninteractive
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
 missing=""
-need() { command -v "$1" >/dev/null 2>&1 || missing="$missing $2"; }
-need cmake cmake
-need g++ g++
-need shelltest shelltestrunner
-need chromium chromium
-need node nodejs
-need npm npm
-need jq jq
-need strace strace
-need parallel parallel
-need man man-db
-need groff groff-base
-need locale-gen locales
+# command:package, for each that is missing
+for need in cmake:cmake g++:g++ shelltest:shelltestrunner chromium:chromium node:nodejs npm:npm jq:jq \
+    strace:strace parallel:parallel man:man-db groff:groff-base locale-gen:locales; do
+  command -v "${need%%:*}" >/dev/null 2>&1 || missing="$missing ${need#*:}"
+done
 [ -e /usr/include/gtest/gtest.h ] || missing="$missing libgtest-dev"
 for pkg in "$@"; do
   dpkg -s "$pkg" >/dev/null 2>&1 || missing="$missing $pkg"

@@ -10,63 +10,46 @@
 
 namespace {
 
-struct Injector {
-    unsigned long fail_at = 0;
-    bool fail_from = false;
-    unsigned long calls = 0;
-    size_t largest = 0;
-    long live = 0; // blocks not yet released
-    const char *report = nullptr;
-};
+unsigned long g_fail_at, g_calls;
+bool g_fail_from;
+size_t g_largest;
+long g_live; // blocks not yet released
 
-Injector g_injector;
-
-void write_report() {
-    if (!g_injector.report) return;
-    if (FILE *f = std::fopen(g_injector.report, "w")) {
-        std::fprintf(f, "%lu %zu %ld\n", g_injector.calls, g_injector.largest, g_injector.live);
-        std::fclose(f);
-    }
-}
-
-// Read the settings before main, so a run that allocates nothing still reports.
+// Read before main, so a run that allocates nothing still reports.
 const bool g_ready = [] {
-    Injector &g = g_injector;
-    const char *at = std::getenv("TONESIFT_FAIL_AT");
-    const char *from = std::getenv("TONESIFT_FAIL_FROM");
-    g.fail_at = at ? std::strtoul(at, nullptr, 10) : 0;
-    g.fail_from = from && from[0] == '1';
-    g.report = std::getenv("TONESIFT_ALLOC_REPORT");
-    std::atexit(write_report);
-    return true;
+    const char *at = std::getenv("TONESIFT_FAIL_AT"), *from = std::getenv("TONESIFT_FAIL_FROM");
+    g_fail_at = at ? std::strtoul(at, nullptr, 10) : 0;
+    g_fail_from = from && from[0] == '1';
+    return std::atexit([] {
+               const char *report = std::getenv("TONESIFT_ALLOC_REPORT");
+               if (FILE *f = report ? std::fopen(report, "w") : nullptr) {
+                   std::fprintf(f, "%lu %zu %ld\n", g_calls, g_largest, g_live);
+                   std::fclose(f);
+               }
+           }) == 0;
 }();
 
-// True when this allocation is to fail.
 bool should_fail(size_t size) {
-    Injector &g = g_injector;
-    unsigned long n = ++g.calls;
-    if (size > g.largest) g.largest = size;
-    if (g.fail_at == 0) return false;
-    return g.fail_from ? n >= g.fail_at : n == g.fail_at;
+    const unsigned long n = ++g_calls;
+    if (size > g_largest) g_largest = size;
+    return g_fail_at != 0 && (g_fail_from ? n >= g_fail_at : n == g_fail_at);
 }
 
 } // namespace
 
 void *heap_alloc(size_t size) {
-    if (size == 0 || should_fail(size)) return nullptr;
-    void *p = std::malloc(size);
-    if (p) ++g_injector.live;
+    void *p = size == 0 || should_fail(size) ? nullptr : std::malloc(size);
+    g_live += p != nullptr;
     return p;
 }
 
 void *heap_realloc(void *block, size_t size) {
-    if (size == 0 || should_fail(size)) return nullptr;
-    void *p = std::realloc(block, size);
-    if (p && !block) ++g_injector.live;
+    void *p = size == 0 || should_fail(size) ? nullptr : std::realloc(block, size);
+    g_live += p && !block;
     return p;
 }
 
 void heap_free(void *block) {
-    if (block) --g_injector.live;
+    g_live -= block != nullptr;
     std::free(block);
 }

@@ -10,22 +10,9 @@
 
 #include "cli/cli.hpp"
 
-namespace {
-
-std::string g_dir;
-
-void setup() {
-    if (!g_dir.empty()) return;
-    char tmpl[] = "/dev/shm/tonesift-fuzz-XXXXXX";
-    const char *d = mkdtemp(tmpl);
-    if (!d) std::abort();
-    g_dir = d;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    setup();
+    static char dir[] = "/dev/shm/tonesift-fuzz-XXXXXX";
+    static const std::string g_dir = mkdtemp(dir) ? dir : (std::abort(), "");
     if (size < 4) return 0;
     // The last four bytes choose the query; the rest is the file.
     const uint8_t *tail = data + size - 4;
@@ -42,21 +29,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::string at = std::to_string((tail[0] | tail[1] << 8) * (tail[2] & 0x0F));
     std::string channel = std::to_string(static_cast<int>(tail[3] % 10) - 1);
     const char *fmt = formats[(tail[2] >> 4) & 3];
-    std::string argv_store[] = {"tonesift",
-                                "--input",
-                                in,
-                                "--at-sample",
-                                at,
-                                "--window-samples",
-                                windows[tail[3] % 6],
-                                "--channel",
-                                channel,
-                                "--html",
-                                html,
-                                fmt,
-                                "64"};
+    const char *args[] = {"tonesift",
+                          "--input",
+                          in.c_str(),
+                          "--at-sample",
+                          at.c_str(),
+                          "--window-samples",
+                          windows[tail[3] % 6],
+                          "--channel",
+                          channel.c_str(),
+                          "--html",
+                          html.c_str(),
+                          fmt,
+                          "64"};
     char *argv[13];
-    for (int i = 0; i < 13; ++i) argv[i] = argv_store[i].data();
+    for (int i = 0; i < 13; ++i) argv[i] = const_cast<char *>(args[i]);
     int argc = fmt[2] == 't' ? 13 : 12;
     int status = tonesift_main(argc, argv);
     if (status != 0 && status != 1) std::abort();

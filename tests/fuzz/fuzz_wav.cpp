@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         // Every frame reads back (in bounded slices) and is finite.
         double slice[256];
         for (uint32_t c = 0; ok && c < wav.channels && c < 4; ++c)
-            for (uint64_t f = 0; ok && f < wav.frames; f += 256) {
-                ok = wav_read_channel(&wav, c, static_cast<int64_t>(f), 256, slice);
+            for (uint64_t frame = 0; ok && frame < wav.frames; frame += 256) {
+                ok = wav_read_channel(&wav, c, static_cast<int64_t>(frame), 256, slice);
                 for (int i = 0; ok && i < 256; ++i) ok = std::isfinite(slice[i]);
             }
         if (!ok) std::abort();
