@@ -24,8 +24,7 @@ writeFileSync(join(dir, "decade.html"), readFileSync(join(dir, "tones.html"), "u
 let browser;
 before(async () => {
   browser = await chromium.launch({ executablePath: process.env.TONESIFT_CHROMIUM || "/usr/bin/chromium",
-    args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run", "--disable-background-networking",
-      "--disable-component-update", "--disable-sync"] });
+    args: ["--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking"] });
 });
 after(() => browser.close());
 
@@ -100,16 +99,14 @@ function same(got, want, what = "") {
 const near = (got, want, tol) => assert.ok(Math.abs(got / want - 1) <= tol, `${got} is not within ${tol} of ${want}`);
 
 test("at load the script draws each chart as the page did, ties and all", async (t) => {
-  for (const name of ["tones.html", "tie.html"]) {
+  for (const [name, charts] of [["tones.html", 2], ["tie.html", 1], ["short.html", 0]]) {
     const p = await open(t, name);
-    const charts = name === "tones.html" ? [0, 1] : [0];
-    for (const i of charts) same((await p.chart(i)).els, await p.drawn(i), `${name} chart ${i}`);
+    assert.equal(await p.page.locator(".zoom-frame svg").count(), charts);
+    for (let i = 0; i < charts; i++) same((await p.chart(i)).els, await p.drawn(i), `${name} chart ${i}`);
   }
-  const p = await open(t, "short.html");
-  assert.equal(await p.frame(0).locator("svg").count(), 0);
 });
 
-test("wheel zooms around the cursor and out to the whole range; inside a decade the ticks are nice", async (t) => {
+test("wheel zooms around the cursor and out to the whole range; a drag pans with a constant span and stops at both ends", async (t) => {
   const p = await open(t, "tones.html");
   await p.wheel(0.6, -300);
   const c = await p.chart();
@@ -120,14 +117,6 @@ test("wheel zooms around the cursor and out to the whole range; inside a decade 
   const out = await p.chart();
   near(out.lo, 20, 0.002);
   near(out.hi, 48000, 0.002);
-  const d = await open(t, "decade.html");
-  const dc = await d.chart();
-  assert.deepEqual(dc.labels, ["1k", "1.2k", "1.4k", "1.6k", "1.8k", "2k"]);
-  assert.equal(dc.minor, 0);
-});
-
-test("a drag pans with a constant span and stops at both ends", async (t) => {
-  const p = await open(t, "tones.html");
   await p.wheel(0.5, -600);
   const z = await p.chart();
   const span = (c) => Math.log10(c.hi / c.lo);
@@ -143,6 +132,10 @@ test("a drag pans with a constant span and stops at both ends", async (t) => {
   const end = await p.chart();
   near(end.hi, 48000, 0.002);
   near(span(end), span(z), 0.002);
+  // Inside one decade the ticks are linear.
+  const dc = await (await open(t, "decade.html")).chart();
+  assert.deepEqual(dc.labels, ["1k", "1.2k", "1.4k", "1.6k", "1.8k", "2k"]);
+  assert.equal(dc.minor, 0);
 });
 
 test("shift-drag zooms to the box either way round, above 4 px only; reset and double-click restore one chart", async (t) => {

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Writes the shipped example recordings into FOLDER with the fixture maker;
 # the output is the same bytes every time (the noise has a fixed seed).
-# Usage: tests/tools/make_examples.sh WAVGEN FOLDER
+# Usage: examples/make.sh WAVGEN FOLDER
 set -eu
 wavgen=$1
 cd "$2"

@@ -1,5 +1,7 @@
 // The transforms and the level spectrum against an independent direct DFT in
-// long double; the printed values of real queries are in the case tables.
+// long double, peak picking at its exact boundaries and the window's
+// correction factor: what no printed digit shows. Real queries are in the
+// case tables.
 #include <gtest/gtest.h>
 
 #include <complex>
@@ -96,6 +98,43 @@ TEST(SpectrumDb, MatchesWindowedDirectDft) {
         EXPECT_NEAR(mags[k], m, 1e-12 * std::max(1.0, m)) << k;
         EXPECT_NEAR(levels[k], 20.0 * std::log10(m), 1e-9) << k;
     }
+}
+
+// The peaks of 0.5 x 1000 Hz + 0.25 x 1100 Hz at 48000 Hz, the window in the
+// middle of two seconds.
+std::vector<Peak> two_tones(double separation_hz, double floor_db) {
+    std::vector<double> x(96000);
+    for (size_t i = 0; i < x.size(); ++i)
+        x[i] = 0.5 * std::sin(TWO_PI * 1000 * static_cast<double>(i) / 48000) +
+               0.25 * std::sin(TWO_PI * 1100 * static_cast<double>(i) / 48000);
+    const QueryWindow w = make_query_window(48000, 48000, 4096, separation_hz, floor_db);
+    std::vector<Peak> out(MAX_TOP_PEAKS);
+    SpectrumWork work;
+    EXPECT_TRUE(spectrum_work_init(&work, w.window_samples));
+    const int64_t n = analyze_channel(&work, MemoryWav(x, 1), 0, w, 5, out.data(), MAX_TOP_PEAKS,
+                                      work.levels(), work.magnitudes());
+    out.resize(static_cast<size_t>(std::max<int64_t>(n, 0)));
+    return out;
+}
+
+// A distance equal to the separation rejects, just below it keeps; a level
+// equal to the floor passes, just above it drops.
+TEST(AnalyzeChannel, SeparationAndFloorBoundaries) {
+    const std::vector<Peak> both = two_tones(0.0, -80.0);
+    ASSERT_EQ(both.size(), 2u);
+    const double dist = std::fabs(both[1].frequency_hz - both[0].frequency_hz), level = both[1].level_db;
+    EXPECT_NEAR(dist, 99.996, 0.0005);
+    EXPECT_EQ(two_tones(dist, -80.0).size(), 1u);
+    EXPECT_EQ(two_tones(std::nextafter(dist, 0.0), -80.0).size(), 2u);
+    EXPECT_EQ(two_tones(0.0, level).size(), 2u);
+    EXPECT_EQ(two_tones(0.0, std::nextafter(level, 0.0)).size(), 1u);
+}
+
+// Near zero the sinc term is taken as 1; sinc(d) / (1 - d^2) at 0.25 is
+// (2 sqrt(2) / pi) / 0.9375.
+TEST(PeakLevel, CorrectionFactor) {
+    EXPECT_EQ(peak_correction_factor(1e-13), 1.0 / (1.0 - 1e-26));
+    EXPECT_NEAR(peak_correction_factor(-0.25), 0.9603374039009133, 1e-15);
 }
 
 } // namespace
