@@ -4,24 +4,22 @@
 # bytes the run harness reads as its query.
 # Usage: tests/fuzz/make_seeds.sh WAVGEN FOLDER
 set -eu
-wavgen=$1
+wavgen=$1 n=0 fmt=fmt_=fmt:1,1,8000,16
 cd "$2"
-n=0
-seed() { # wavgen arguments...
+while read -r args; do
   name=$(printf 'seed-%02d.wav' "$n")
-  "$wavgen" "$name" "$@"
+  # shellcheck disable=SC2086
+  "$wavgen" "$name" $args
   printf "$(printf '\\%03o\\%03o\\%03o\\%03o' $((n * 37 % 256)) 1 $((0x21 + n)) "$n")" >> "$name"
   n=$((n + 1))
-}
-for enc in i16 i24 i32 f32 f64; do
-  seed "$enc" rate=8000 frames=1200 tone=0:500:0.5
-  seed "$enc" rate=8000 ch=2 frames=1200 tone=0:500:0.5 tone=1:1000:0.5
-  seed "$enc" rate=8000 ch=3 frames=1200 ext tone=0:500:0.5 tone=1:1000:0.5 tone=2:1500:0.5
-done
-fmt=fmt_=fmt:1,1,8000,16
-seed raw riff data=i16:1,2,3,4 "$fmt"
-seed raw riff "$fmt" LIST=t:abc data=i16:1,2,3,4
-seed raw riff "$fmt" data=i16:1,2,3,4 data=i16:5,6
-seed raw riff "$fmt" data/128=i16:1,2,3,4
-seed f32 rate=8000 ch=2 frames=32 tone=*:1000:0.25 set=7:nan
-seed raw bytes=t:RIFF
+done <<SEEDS
+$(for enc in i16 i24 i32 f32 f64; do echo "$enc rate=8000 frames=1200 tone=0:500:0.5
+$enc rate=8000 ch=2 frames=1200 tone=0:500:0.5 tone=1:1000:0.5
+$enc rate=8000 ch=3 frames=1200 ext tone=0:500:0.5 tone=1:1000:0.5 tone=2:1500:0.5"; done)
+raw riff data=i16:1,2,3,4 $fmt
+raw riff $fmt LIST=t:abc data=i16:1,2,3,4
+raw riff $fmt data=i16:1,2,3,4 data=i16:5,6
+raw riff $fmt data/128=i16:1,2,3,4
+f32 rate=8000 ch=2 frames=32 tone=*:1000:0.25 set=7:nan
+raw bytes=t:RIFF
+SEEDS

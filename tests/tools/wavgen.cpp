@@ -19,6 +19,7 @@
 // i24: i32: little-endian integers, f32:V,... f64: floats, and
 // fmt:TAG,CH,RATE,BITS[,SIZE[,SUB[,MASK]]] a format body of SIZE bytes (16
 // unless told; 40 hold the extensible fields).
+#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,7 +56,6 @@ bool parse(int argc, char **argv, Description *d) {
                               WAV_ENCODING_FLOAT32, WAV_ENCODING_FLOAT64};
     for (int i = 2; i < argc; ++i) {
         const char *a = argv[i], *v = nullptr;
-        char *end = nullptr;
         bool known = false;
         for (int e = 0; e < 5; ++e)
             if (std::strcmp(a, names[e]) == 0) d->encoding = codes[e], known = true;
@@ -71,21 +71,18 @@ bool parse(int argc, char **argv, Description *d) {
             d->mask = *v ? static_cast<uint32_t>(std::strtoul(v + 1, nullptr, 0)) : 0;
         } else if (starts(a, "tone=", &v)) {
             Tone t{-1, 0, 0, 0};
-            if (*v == '*') end = const_cast<char *>(v + 1);
-            else t.channel = std::strtol(v, &end, 10);
-            if (*end != ':') return false;
-            t.freq_hz = std::strtod(end + 1, &end);
-            if (*end != ':') return false;
-            t.amplitude = std::strtod(end + 1, &end);
-            if (*end == ':') t.phase = std::strtod(end + 1, &end);
-            if (*end) return false;
+            const int got = *v == '*'
+                                ? 1 + std::sscanf(v + 1, ":%lf:%lf:%lf", &t.freq_hz, &t.amplitude, &t.phase)
+                                : std::sscanf(v, "%ld:%lf:%lf:%lf", &t.channel, &t.freq_hz, &t.amplitude,
+                                              &t.phase);
+            if (got < 3) return false;
             d->tones.push_back(t);
         } else if (starts(a, "noise=", &v)) {
             d->noise = std::strtod(v, nullptr);
         } else if (starts(a, "set=", &v)) {
-            const uint64_t index = std::strtoull(v, &end, 10);
-            if (*end != ':') return false;
-            d->settings.push_back({index, std::strtod(end + 1, nullptr)});
+            std::pair<uint64_t, double> set;
+            if (std::sscanf(v, "%" SCNu64 ":%lf", &set.first, &set.second) != 2) return false;
+            d->settings.push_back(set);
         } else {
             std::fprintf(stderr, "wavgen: what is '%s'?\n", a);
             return false;
