@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer harnesses with clang++-14 (ASan + UBSan) and runs each
+# Builds the libFuzzer harness with clang++-14 (ASan + UBSan) and runs it
 # for the given number of seconds on a seed corpus made by the test tree's
 # fixture maker. A crash, leak, timeout or sanitizer report fails the script.
-# Usage: bench/fuzz.sh [SECONDS_PER_HARNESS] [CORPUS_DIR]
+# Usage: bench/fuzz.sh [SECONDS] [CORPUS_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 secs=${1:-60}
@@ -12,20 +12,18 @@ cmake --build build-fuzz -j >/dev/null
 cmake -S . -B build >/dev/null
 cmake --build build -j --target wavgen >/dev/null
 bin=build-fuzz/tests/fuzz
-mkdir -p "$corpus/seeds" "$corpus/wav" "$corpus/run" build-fuzz/artifacts
+mkdir -p "$corpus/seeds" "$corpus/found" build-fuzz/artifacts
 sh tests/fuzz/make_seeds.sh "$PWD/build/tests/wavgen" "$corpus/seeds"
-for harness in wav run; do
-  echo "== fuzz_$harness for ${secs}s"
-  log=build-fuzz/fuzz_$harness.log
-  status=0
-  "$bin/tonesift_fuzz_$harness" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 \
-    -malloc_limit_mb=1024 -max_len=65536 -close_fd_mask=3 -print_final_stats=1 \
-    -artifact_prefix=build-fuzz/artifacts/ "$corpus/$harness" "$corpus/seeds" >"$log" 2>&1 || status=$?
-  grep -E '^(stat::number_of_executed_units|Done)' "$log" || true
-  echo "corpus: $(ls "$corpus/$harness" | wc -l) files"
-  if [ "$status" -ne 0 ]; then
-    tail -n 60 "$log"
-    echo "fuzz_$harness failed (status $status); the input is in build-fuzz/artifacts/"
-    exit 1
-  fi
-done
+echo "== fuzzing for ${secs}s"
+log=build-fuzz/fuzz.log
+status=0
+build-fuzz/tests/fuzz/tonesift_fuzz -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 \
+  -malloc_limit_mb=1024 -max_len=65536 -close_fd_mask=3 -print_final_stats=1 \
+  -artifact_prefix=build-fuzz/artifacts/ "$corpus/found" "$corpus/seeds" >"$log" 2>&1 || status=$?
+grep -E '^(stat::number_of_executed_units|Done)' "$log" || true
+echo "corpus: $(ls "$corpus/found" | wc -l) files"
+if [ "$status" -ne 0 ]; then
+  tail -n 60 "$log"
+  echo "fuzzing failed (status $status); the input is in build-fuzz/artifacts/"
+  exit 1
+fi

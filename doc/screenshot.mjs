@@ -1,8 +1,9 @@
 // Writes doc/report.png: the report of the shipped example at 1.0 s, in
 // headless Chromium at a desktop width, light theme. Run from the repository
-// root after a build: node tests/browser/screenshot.mjs
+// root after a build: node doc/screenshot.mjs
 import { execFileSync } from "node:child_process";
-import { chromium } from "playwright-core";
+// playwright-core comes with the browser tests (sh tests/setup.sh).
+import { chromium } from "../tests/browser/node_modules/playwright-core/index.mjs";
 
 execFileSync("build/tonesift", ["--input", "examples/chord.wav", "--at", "1.0", "--html", "build/screenshot.html"]);
 const browser = await chromium.launch({ executablePath: "/usr/bin/chromium", args: ["--no-sandbox", "--disable-gpu"] });

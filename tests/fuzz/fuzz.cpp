@@ -1,7 +1,11 @@
-// Fuzzes a whole run: the input bytes become a WAV file, queried at a point
-// and with options taken from the last input bytes, through every writer and
-// the HTML report. Run it with -close_fd_mask=3 to keep the program's own
-// output quiet; a crash, leak or sanitizer report is the failure.
+// Fuzzes the reader and a whole run: the input bytes but the last four
+// become a WAV file. A load must keep what it promises (a supported encoding,
+// non-zero rate and channels, every frame readable and finite); then the
+// file is queried at a point and with options taken from the last four
+// bytes, through every writer and the HTML report. Run it with
+// -close_fd_mask=3 to keep the program's own output quiet; a crash, leak or
+// sanitizer report is the failure.
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +13,7 @@
 #include <unistd.h>
 
 #include "cli/cli.hpp"
+#include "wav/wav.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static char dir[] = "/dev/shm/tonesift-fuzz-XXXXXX";
@@ -23,6 +28,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!f) std::abort();
     if (size) std::fwrite(data, 1, size, f);
     std::fclose(f);
+    WavData wav;
+    if (wav_load(in.c_str(), &wav)) {
+        bool ok = wav.sample_rate != 0 && wav.channels != 0 && wav.extra_chunks_len == 0 &&
+                  (wav.encoding == WAV_ENCODING_INT16 || wav.encoding == WAV_ENCODING_INT24 ||
+                   wav.encoding == WAV_ENCODING_INT32 || wav.encoding == WAV_ENCODING_FLOAT32 ||
+                   wav.encoding == WAV_ENCODING_FLOAT64);
+        double slice[256];
+        for (uint32_t c = 0; ok && c < wav.channels && c < 4; ++c)
+            for (uint64_t frame = 0; ok && frame < wav.frames; frame += 256) {
+                ok = wav_read_channel(&wav, c, static_cast<int64_t>(frame), 256, slice);
+                for (int i = 0; ok && i < 256; ++i) ok = std::isfinite(slice[i]);
+            }
+        if (!ok) std::abort();
+        wav_free(&wav);
+    }
 
     static const char *windows[] = {"1024", "2048", "4096", "8192", "16384", "32768"};
     static const char *formats[] = {"--json", "--csv", "--top", "--top"};
