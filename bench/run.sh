@@ -14,9 +14,9 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${2:-21}
 cmake -S . -B "$build" >/dev/null
-cmake --build "$build" -j --target tonesift wavgen >/dev/null
+cmake --build "$build" -j --target tonesift >/dev/null
 bin="$build/tonesift"
-wavgen="$build/tests/wavgen"
+wavgen=tests/tools/wavgen.py
 # A few sines on every channel: 440 Hz times the channel number, and 3 kHz.
 signal() { # FILE SECONDS CHANNELS ENCODING
   local tones=() c

@@ -12,7 +12,7 @@ as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 missing=""
 # command:package, for each that is missing
 for need in cmake:cmake g++:g++ shelltest:shelltestrunner chromium:chromium node:nodejs npm:npm jq:jq \
-    strace:strace parallel:parallel man:man-db groff:groff-base locale-gen:locales; do
+    strace:strace parallel:parallel man:man-db groff:groff-base locale-gen:locales python3:python3; do
   command -v "${need%%:*}" >/dev/null 2>&1 || missing="$missing ${need#*:}"
 done
 [ -e /usr/include/gtest/gtest.h ] || missing="$missing libgtest-dev"

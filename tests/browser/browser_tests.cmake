@@ -11,5 +11,5 @@ add_test(NAME report_browser_steps
   COMMAND "${TONESIFT_NODE}" --test --test-concurrency=1 "${CMAKE_CURRENT_LIST_DIR}/report.test.mjs"
   WORKING_DIRECTORY "${CMAKE_CURRENT_LIST_DIR}")
 set_tests_properties(report_browser_steps PROPERTIES
-  ENVIRONMENT "TONESIFT_BIN=$<TARGET_FILE:tonesift>;TONESIFT_WAVGEN=$<TARGET_FILE:wavgen>"
+  ENVIRONMENT "TONESIFT_BIN=$<TARGET_FILE:tonesift>;TONESIFT_WAVGEN=${WAVGEN}"
   TIMEOUT 600)

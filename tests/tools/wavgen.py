@@ -1,0 +1,169 @@
+#!/usr/bin/env python3
+"""Writes WAV files from a short description, for the test tables, the fuzz
+seeds, the shipped examples and the benchmarks:
+
+  wavgen FILE [i16|i24|i32|f32|f64] [rate=R] [ch=C] [frames=F] [ext[=MASK]]
+         [tone=CH:FREQ:AMP[:PHASE]]... [noise=AMP] [set=INDEX:VALUE]...
+
+Defaults: i16, 48000 Hz, one channel, one second. A channel is silent but for
+its tones (CH an index, or * for all; PHASE in radians), plus repeatable noise
+drawn channel after channel; `set` then overwrites one interleaved sample (nan
+and inf work). Integers are rounded half away from zero and clamped.
+
+  wavgen FILE raw [riff] PIECE...       (FILE - is standard output)
+
+writes any layout, lies included: "riff" wraps what follows in RIFF, its size
+and WAVE; bytes=BODY is the body as it is; ID=BODY a chunk (id of 4
+characters, '_' for a space) with its size and a pad byte when odd;
+ID/SIZE=BODY a header declaring SIZE (decimal or 0x...), then the body. A BODY
+joins parts with '+': x:HEX, t:TEXT, z:N zero bytes, i16:V,... i24: i32:
+little-endian integers, f32:V,... f64: floats, and
+fmt:TAG,CH,RATE,BITS[,SIZE[,SUB[,MASK]]] a format body of SIZE bytes (16
+unless told; 40 hold the extensible fields)."""
+import math
+import struct
+import sys
+from array import array
+
+ENCODINGS = {"i16": 16, "i24": 24, "i32": 32, "f32": "f", "f64": "d"}
+GUID_TAIL = bytes([0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71])
+
+
+def fmt_body(tag, channels, rate, bits, size=16, sub=1, mask=0):
+    align = bits // 8 * channels
+    fields = (tag, channels, rate, rate * align, align, bits, 22, bits, mask, sub)
+    b = struct.pack("<HHIIHHHHIH", *[v & (0xFFFF if w == "H" else 0xFFFFFFFF) for v, w in zip(fields, "HHIIHHHHIH")])
+    b += GUID_TAIL
+    return b[:size].ljust(size, b"\0")
+
+
+def quantize(v, bits):
+    top = 2.0 ** (bits - 1) - 1
+    x = abs(v * top)
+    r = math.floor(x)
+    r = r + 1 if x - r >= 0.5 else r  # as C's round: half away from zero
+    return int(max(-top - 1, min(top, math.copysign(r, v))))
+
+
+def encode(values, encoding):
+    if isinstance(encoding, str):
+        a = array(encoding, values)
+    else:
+        a = array("h" if encoding == 16 else "i", [quantize(v, encoding) for v in values])
+    if sys.byteorder == "big":
+        a.byteswap()
+    b = a.tobytes()
+    if encoding == 24:  # the low three bytes of each 32-bit value
+        out = bytearray(len(a) * 3)
+        for k in range(3):
+            out[k::3] = b[k::4]
+        b = bytes(out)
+    return b
+
+
+def body(text):
+    out = bytearray()
+    for part in text.split("+"):
+        kind, _, value = part.partition(":")
+        if kind == "t":
+            out += value.encode()
+        elif kind == "x":
+            out += bytes.fromhex(value)
+        elif kind == "z":
+            out += bytes(int(value))
+        elif kind == "fmt":
+            out += fmt_body(*[int(v, 0) for v in value.split(",")])
+        elif kind in ("i16", "i24", "i32"):
+            width = int(kind[1:]) // 8
+            out += b"".join((int(v, 0) & ((1 << 8 * width) - 1)).to_bytes(width, "little") for v in value.split(","))
+        else:
+            out += encode([float(v) for v in value.split(",")], ENCODINGS[kind])
+    return bytes(out)
+
+
+def raw(pieces):
+    wrap = pieces[:1] == ["riff"]
+    out = bytearray()
+    for piece in pieces[wrap:]:
+        head, _, text = piece.partition("=")
+        b = body(text)
+        if head != "bytes":
+            size = len(b) if len(head) == 4 else int(head[5:], 0)
+            out += head[:4].replace("_", " ").encode() + struct.pack("<I", size & 0xFFFFFFFF)
+            b += b"\0" * (len(head) == 4 and len(b) % 2)
+        out += b
+    return b"RIFF" + struct.pack("<I", len(out) + 4) + b"WAVE" + out if wrap else bytes(out)
+
+
+def parse(args):
+    d = {"enc": 16, "rate": 48000, "ch": 1, "frames": None, "ext": None, "noise": 0.0, "tones": [], "set": {}}
+    for a in args:
+        key, _, v = a.partition("=")
+        if a in ENCODINGS:
+            d["enc"] = ENCODINGS[a]
+        elif key in ("rate", "ch", "frames"):
+            d[key] = int(v)
+        elif key == "ext":
+            d["ext"] = int(v, 0) if v else 0
+        elif key == "tone":
+            ch, freq, amp, *phase = v.split(":")
+            d["tones"].append((None if ch == "*" else int(ch), float(freq), float(amp), float((phase or [0])[0])))
+        elif key == "noise":
+            d["noise"] = float(v)
+        elif key == "set":
+            index, value = v.split(":")
+            d["set"][int(index)] = float(value)
+        else:
+            sys.exit(f"wavgen: what is '{a}'?")
+    if d["frames"] is None:
+        d["frames"] = d["rate"]
+    return d
+
+
+def samples(d):
+    """The file's bytes in pieces: the header, then blocks of frames."""
+    enc, rate, channels, frames, noise = d["enc"], d["rate"], d["ch"], d["frames"], d["noise"]
+    is_float = isinstance(enc, str)
+    bits = {"f": 32, "d": 64}[enc] if is_float else enc
+    data_bytes = frames * channels * bits // 8
+    ext = d["ext"] is not None
+    fmt = fmt_body(0xFFFE if ext else 3 if is_float else 1, channels, rate, bits, 40 if ext else 16,
+                   3 if is_float else 1, d["ext"] or 0)
+    size = (4 + 8 + len(fmt) + 8 + data_bytes + data_bytes % 2) & 0xFFFFFFFF
+    yield (b"RIFF" + struct.pack("<I", size) + b"WAVEfmt " + struct.pack("<I", len(fmt)) + fmt + b"data" +
+           struct.pack("<I", data_bytes & 0xFFFFFFFF))
+    state, draws = 0x2545F4914F6CDD1D, array("d")
+    for _ in range(frames * channels if noise else 0):  # channel-major
+        state = (state * 6364136223846793005 + 1442695040888963407) & 0xFFFFFFFFFFFFFFFF
+        draws.append((state >> 11) / 4503599627370496.0 - 1.0)
+    step = 1 << 14
+    for f0 in range(0, frames, step):
+        span = range(f0, min(frames, f0 + step))
+        columns = []
+        for c in range(channels):
+            x = [0.0] * len(span)
+            for ch, freq, amp, phase in d["tones"]:
+                if ch is None or ch == c:
+                    x = [v + amp * math.sin(6.283185307179586 * freq * f / rate + phase) for v, f in zip(x, span)]
+            if noise:
+                x = [v + noise * draws[c * frames + f] for v, f in zip(x, span)]
+            columns.append(x)
+        values = [v for row in zip(*columns) for v in row]
+        for index, value in d["set"].items():
+            if f0 * channels <= index < (f0 + len(span)) * channels:
+                values[index - f0 * channels] = value
+        yield encode(values, enc)
+    yield b"\0" * (data_bytes % 2)
+
+
+def main(argv):
+    if len(argv) < 2:
+        sys.exit(__doc__)
+    pieces = [raw(argv[3:])] if argv[2:3] == ["raw"] else samples(parse(argv[2:]))
+    with (open(sys.stdout.fileno(), "wb", closefd=False) if argv[1] == "-" else open(argv[1], "wb")) as out:
+        for piece in pieces:
+            out.write(piece)
+
+
+if __name__ == "__main__":
+    main(sys.argv)
