@@ -1,7 +1,6 @@
-// The transforms and the level spectrum against an independent direct DFT in
-// long double, peak picking at its exact boundaries and the window's
-// correction factor: what no printed digit shows. Real queries are in the
-// case tables.
+// The transforms against an independent direct DFT in long double, peak
+// picking at its exact boundaries and the window's correction factor: what
+// no printed digit shows. Real queries are in the case tables.
 #include <gtest/gtest.h>
 
 #include <complex>
@@ -70,33 +69,6 @@ TEST(Fft, SplitPartsGiveThePlainTransformExactly) {
             ASSERT_EQ(std::memcmp(&re[k], &plain[k].re, sizeof(double)), 0) << n << " re " << k;
             ASSERT_EQ(std::memcmp(&im[k], &plain[k].im, sizeof(double)), 0) << n << " im " << k;
         }
-    }
-}
-
-// Channel 2 of 3, window at frames 10..73 of 100; the magnitudes are
-// optional and do not change the levels.
-TEST(SpectrumDb, MatchesWindowedDirectDft) {
-    const size_t n = 64;
-    const std::vector<Complex> noise = random_complex(150, 11);
-    std::vector<double> s(300);
-    for (size_t i = 0; i < 300; ++i) s[i] = i % 2 ? noise[i / 2].im : noise[i / 2].re;
-    std::vector<Complex> x(n);
-    for (size_t i = 0; i < n; ++i) {
-        const long double w = 0.5L * (1.0L - std::cos(static_cast<long double>(i + 1) * TWO_PI_L / (n - 1)));
-        x[i] = {static_cast<double>(w * s[(10 + i) * 3 + 2]), 0.0};
-    }
-    const std::vector<cd> ref = direct_dft(x, -1);
-    std::vector<double> levels(n / 2), mags(n / 2), levels_alone(n / 2);
-    MemoryWav wav(s, 3);
-    SpectrumWork work;
-    ASSERT_TRUE(spectrum_work_init(&work, n));
-    ASSERT_TRUE(spectrum_db(&work, wav, 2, 10, -200.0, levels.data(), mags.data()));
-    ASSERT_TRUE(spectrum_db(&work, wav, 2, 10, -200.0, levels_alone.data(), nullptr));
-    EXPECT_EQ(levels_alone, levels);
-    for (size_t k = 0; k < n / 2; ++k) {
-        const double m = static_cast<double>(std::abs(ref[k]) * 4.0L / n);
-        EXPECT_NEAR(mags[k], m, 1e-12 * std::max(1.0, m)) << k;
-        EXPECT_NEAR(levels[k], 20.0 * std::log10(m), 1e-9) << k;
     }
 }
 

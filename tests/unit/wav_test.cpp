@@ -61,24 +61,16 @@ void expect_windows(const WavData &w, const std::vector<double> &all, uint32_t c
         }
 }
 
-TEST(WavWindow, OnDemandReadsMatchTheWholeFileDecode) {
+TEST(WavWindow, OnDemandReadsMatchTheWholeFile) {
     const int64_t frames = 5000;
     for (uint32_t enc : {16u, 24u, 32u, 288u, 320u}) {
         for (uint32_t channels : {1u, 2u, 3u, 8u}) {
+            // Values that every encoding holds exactly.
+            const double top = enc < 256 ? std::ldexp(1.0, static_cast<int>(enc) - 1) - 1.0 : 64.0;
             std::vector<double> x(static_cast<size_t>(frames) * channels);
             for (size_t i = 0; i < x.size(); ++i)
-                x[i] = 0.9 * std::sin(0.001 * static_cast<double>(i * i % 7919));
+                x[i] = static_cast<double>(static_cast<int>(i * 7919 % 201) - 100) / top;
             MemoryWav loaded(x, channels, 44100, enc);
-            // What the file holds, decoded sample by sample from its bytes.
-            const size_t width = (enc & 0xFF) / 8;
-            for (size_t i = 0; i < x.size(); ++i) {
-                const unsigned char *p = loaded.bytes.data() + 44 + i * width;
-                x[i] = enc == 16    ? sample_int16(p)
-                       : enc == 24  ? sample_int24(p)
-                       : enc == 32  ? sample_int32(p)
-                       : enc == 288 ? sample_float32(p)
-                                    : sample_float64(p);
-            }
             SCOPED_TRACE(std::to_string(enc) + " bits, " + std::to_string(channels) + " channels");
             expect_windows(loaded, x, channels, {0u, channels - 1u},
                            {-2048, -1, 0, 1234, frames - 4096, frames - 10, frames, frames + 100}, 4096);
