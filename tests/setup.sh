@@ -1,9 +1,8 @@
 #!/bin/sh
 # Installs what the build and the whole test suite need, and only what is
 # missing: Debian packages (one apt-get update, only when something is to be
-# installed), the de_DE.UTF-8 locale, and the browser tests' npm packages.
-# Extra package names given as arguments are installed the same way.
-# Needs root (or sudo) only when something is missing.
+# installed; extra package names may be given as arguments), the de_DE.UTF-8
+# locale, and the browser tests' npm packages. Needs root (or sudo) only then.
 set -eu
 cd "$(dirname "$0")/.."
 export DEBIAN_FRONTEND=noninteractive
@@ -16,9 +15,7 @@ for need in cmake:cmake g++:g++ shelltest:shelltestrunner chromium:chromium node
   command -v "${need%%:*}" >/dev/null 2>&1 || missing="$missing ${need#*:}"
 done
 [ -e /usr/include/gtest/gtest.h ] || missing="$missing libgtest-dev"
-for pkg in "$@"; do
-  dpkg -s "$pkg" >/dev/null 2>&1 || missing="$missing $pkg"
-done
+for pkg in "$@"; do dpkg -s "$pkg" >/dev/null 2>&1 || missing="$missing $pkg"; done
 if [ -n "$missing" ]; then
   echo "== installing:$missing"
   as_root apt-get update -qq
@@ -29,8 +26,7 @@ fi
 # A comma-decimal locale, to show that the output ignores the environment's.
 if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf-\{0,1\}8'; then
   echo "== generating de_DE.UTF-8"
-  as_root sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+  echo 'de_DE.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
   as_root locale-gen >/dev/null
 fi
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 
@@ -22,12 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // The last four bytes choose the query; the rest is the file.
     const uint8_t *tail = data + size - 4;
     size -= 4;
-    std::string in = g_dir + "/in.wav";
-    std::string html = g_dir + "/out.html";
+    const std::string in = g_dir + "/in.wav", html = g_dir + "/out.html";
     FILE *f = std::fopen(in.c_str(), "wb");
-    if (!f) std::abort();
-    if (size) std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    if (!f || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) std::abort();
     WavData wav;
     if (wav_load(in.c_str(), &wav)) {
         bool ok = wav.sample_rate != 0 && wav.channels != 0 && wav.extra_chunks_len == 0 &&
@@ -49,23 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::string at = std::to_string((tail[0] | tail[1] << 8) * (tail[2] & 0x0F));
     std::string channel = std::to_string(static_cast<int>(tail[3] % 10) - 1);
     const char *fmt = formats[(tail[2] >> 4) & 3];
-    const char *args[] = {"tonesift",
-                          "--input",
-                          in.c_str(),
-                          "--at-sample",
-                          at.c_str(),
-                          "--window-samples",
-                          windows[tail[3] % 6],
-                          "--channel",
-                          channel.c_str(),
-                          "--html",
-                          html.c_str(),
-                          fmt,
-                          "64"};
+    std::string line = "tonesift --input " + in + " --at-sample " + at + " --window-samples " +
+                       windows[tail[3] % 6] + " --channel " + channel + " --html " + html + " " + fmt + " 64";
     char *argv[13];
-    for (int i = 0; i < 13; ++i) argv[i] = const_cast<char *>(args[i]);
-    int argc = fmt[2] == 't' ? 13 : 12;
-    int status = tonesift_main(argc, argv);
+    int argc = 0;
+    for (char *p = std::strtok(line.data(), " "); p && argc < 13; p = std::strtok(nullptr, " "))
+        argv[argc++] = p;
+    const int status = tonesift_main(fmt[2] == 't' ? 13 : 12, argv);
     if (status != 0 && status != 1) std::abort();
     unlink(html.c_str());
     return 0;

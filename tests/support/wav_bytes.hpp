@@ -43,19 +43,14 @@ struct MemoryWav {
               uint32_t encoding = WAV_ENCODING_FLOAT64) {
         const uint32_t bits = encoding & 0xFF, align = bits / 8 * channels;
         const uint64_t data = interleaved.size() * bits / 8;
-        for (const char *t : {"RIFF", "WAVE", "fmt "}) {
-            bytes.insert(bytes.end(), t, t + 4);
-            if (t[0] == 'R') put_le(bytes, 36 + data, 4);
-        }
-        put_le(bytes, 16, 4);
-        put_le(bytes, encoding > 256 ? 3 : 1, 2);
-        put_le(bytes, channels, 2);
-        put_le(bytes, rate, 4);
-        put_le(bytes, rate * align, 4);
-        put_le(bytes, align, 2);
-        put_le(bytes, bits, 2);
-        bytes.insert(bytes.end(), {'d', 'a', 't', 'a'});
-        put_le(bytes, data, 4);
+        // Field values and widths; the tags RIFF, WAVE, "fmt " and data as
+        // little-endian words.
+        const uint64_t fields[][2] = {{0x46464952, 4}, {36 + data, 4}, {0x45564157, 4},
+                                      {0x20746D66, 4}, {16, 4},        {encoding > 256 ? 3u : 1u, 2},
+                                      {channels, 2},   {rate, 4},      {rate * align, 4},
+                                      {align, 2},      {bits, 2},      {0x61746164, 4},
+                                      {data, 4}};
+        for (const auto &f : fields) put_le(bytes, f[0], static_cast<int>(f[1]));
         for (double v : interleaved) put_sample(bytes, encoding, v);
         stream = fmemopen(bytes.data(), bytes.size(), "rb");
         if (!stream || !wav_load_stream(stream, &wav)) std::abort();
