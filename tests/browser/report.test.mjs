@@ -4,28 +4,26 @@ import { execFileSync } from "node:child_process";
 import { mkdtempSync, readFileSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
-import { after, before, test } from "node:test";
+import { after, test } from "node:test";
 import assert from "node:assert/strict";
 import { chromium } from "playwright-core";
 
 const dir = mkdtempSync(join(tmpdir(), "tonesift-browser-"));
-const run = (bin, ...args) => execFileSync(process.env[bin], args, { cwd: dir, stdio: "pipe" });
-run("TONESIFT_WAVGEN", "tones.wav", "rate=96000", "ch=2", "frames=96000", "tone=0:100:0.2", "tone=0:1000:0.3",
-  "tone=0:5000:0.2", "tone=0:15000:0.1", "tone=1:440:0.4", "tone=1:3000:0.2");
-run("TONESIFT_BIN", "--input", "tones.wav", "--at", "0.5", "--window-samples", "8192", "--top", "8", "--html", "tones.html");
+const report = (name, wav, query) => {
+  execFileSync(process.env.TONESIFT_WAVGEN, [`${name}.wav`, ...wav.split(" ")], { cwd: dir });
+  execFileSync(process.env.TONESIFT_BIN, ["--input", `${name}.wav`, ...query.split(" "), "--html", `${name}.html`],
+    { cwd: dir, stdio: "pipe" });
+};
+report("tones", "rate=96000 ch=2 frames=96000 tone=0:100:0.2 tone=0:1000:0.3 tone=0:5000:0.2 tone=0:15000:0.1 " +
+  "tone=1:440:0.4 tone=1:3000:0.2", "--at 0.5 --window-samples 8192 --top 8");
 // 30250 Hz / 1000 is exactly 30.25: both drawings keep the even digit.
-run("TONESIFT_WAVGEN", "tie.wav", "rate=60500", "frames=12100", "tone=0:1000:0.3");
-run("TONESIFT_BIN", "--input", "tie.wav", "--at", "0.1", "--html", "tie.html");
-run("TONESIFT_WAVGEN", "short.wav", "frames=480", "tone=0:1000:0.5");
-run("TONESIFT_BIN", "--input", "short.wav", "--at-sample", "10", "--html", "short.html");
+report("tie", "rate=60500 frames=12100 tone=0:1000:0.3", "--at 0.1");
+report("short", "frames=480 tone=0:1000:0.5", "--at-sample 10");
 writeFileSync(join(dir, "decade.html"), readFileSync(join(dir, "tones.html"), "utf8")
   .replaceAll('"freqMinHz":20.0', '"freqMinHz":1000.0').replaceAll('"nyquistHz":48000.000', '"nyquistHz":2000.000'));
 
-let browser;
-before(async () => {
-  browser = await chromium.launch({ executablePath: process.env.TONESIFT_CHROMIUM || "/usr/bin/chromium",
-    args: ["--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking"] });
-});
+const browser = await chromium.launch({ executablePath: process.env.TONESIFT_CHROMIUM || "/usr/bin/chromium",
+  args: ["--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking"] });
 after(() => browser.close());
 
 // A page of `name` whose errors fail the test; `chart(i)` reads chart i.
