@@ -15,9 +15,9 @@ namespace {
 
 std::string text_of(const StrBuf &b) { return std::string(b.data, b.length); }
 
-// Every value the chart can meet, ties and signs included, in a fresh
-// buffer, in one that fills (mostly formatting into spare room, sometimes
-// landing on its end) and as a list entry between two bytes.
+// Every value the chart can meet, ties and signs included, in a buffer that
+// fills (mostly formatting into spare room, sometimes landing on its end)
+// and as a list entry between two bytes.
 TEST(StrBuf, FixedAppendMatchesPrintf) {
     std::vector<double> values;
     const char *listed =
@@ -38,11 +38,6 @@ TEST(StrBuf, FixedAppendMatchesPrintf) {
         for (double v : values) {
             char text[512];
             std::snprintf(text, sizeof text, "%.*f", decimals, v);
-            StrBuf fresh;
-            strbuf_init(&fresh);
-            ASSERT_TRUE(strbuf_append_fixed(&fresh, v, decimals));
-            EXPECT_STREQ(fresh.data, text) << v << " with " << decimals;
-            strbuf_free(&fresh);
             ASSERT_TRUE(strbuf_append_fixed(&fast, v, decimals) && strbuf_append_char(&fast, ' '));
             ASSERT_TRUE(strbuf_append_number(&entries, "[", 1, v, decimals, ']'));
             want.append(text).append(" ");

@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include <cfloat>
+
 #include "support/wav_bytes.hpp"
 
 namespace {
@@ -109,15 +111,11 @@ TEST(WavWindow, NonFiniteScanFindsTheFirstAtEveryPosition) {
     const uint64_t count = 1000;
     for (uint32_t enc : {288u, 320u}) {
         const size_t width = enc == 288 ? 4 : 8;
-        const std::vector<double> finite = enc == 288 ? std::vector<double>{3.4028234663852886e38,
-                                                                            -3.4028234663852886e38,
-                                                                            1.401298464324817e-45,
-                                                                            1.1754943508222875e-38, -0.0}
-                                                      : std::vector<double>{1.7976931348623157e308,
-                                                                            -1.7976931348623157e308, 4.9e-324,
-                                                                            -0.0, 2.2e-308};
+        // The largest, the smallest subnormal and normal magnitudes, -0.
+        const double finite[2][5] = {{FLT_MAX, -FLT_MAX, FLT_TRUE_MIN, FLT_MIN, -0.0},
+                                     {DBL_MAX, -DBL_MAX, DBL_TRUE_MIN, DBL_MIN, -0.0}};
         Bytes clean, bad;
-        for (uint64_t i = 0; i < count; ++i) put_sample(clean, enc, finite[i % finite.size()]);
+        for (uint64_t i = 0; i < count; ++i) put_sample(clean, enc, finite[enc == 320][i % 5]);
         EXPECT_EQ(wav_find_non_finite(clean.data(), count, enc), count);
         for (double v : {double(INFINITY), double(-INFINITY), double(NAN)}) put_sample(bad, enc, v);
         for (uint64_t at : {0u, 255u, 256u, 257u, 511u, 767u, 768u, 999u})
