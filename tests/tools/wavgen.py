@@ -1,25 +1,17 @@
 #!/usr/bin/env python3
-"""Writes WAV files from a short description, for the test tables, the fuzz
-seeds, the shipped examples and the benchmarks:
+"""Writes WAV files for the test tables, fuzz seeds, examples and benchmarks.
 
-  wavgen FILE [i16|i24|i32|f32|f64] [rate=R] [ch=C] [frames=F] [ext[=MASK]]
-         [tone=CH:FREQ:AMP[:PHASE]]... [noise=AMP] [set=INDEX:VALUE]...
-
-Defaults: i16, 48000 Hz, one channel, one second. A channel is silent but for
-its tones (CH an index, or * for all; PHASE in radians), plus repeatable noise
-drawn channel after channel; `set` then overwrites one interleaved sample (nan
-and inf work). Integers are rounded half away from zero and clamped.
-
-  wavgen FILE raw [riff] PIECE...       (FILE - is standard output)
-
-writes any layout, lies included: "riff" wraps what follows in RIFF, its size
-and WAVE; bytes=BODY is the body as it is; ID=BODY a chunk (id of 4
-characters, '_' for a space) with its size and a pad byte when odd;
-ID/SIZE=BODY a header declaring SIZE (decimal or 0x...), then the body. A BODY
-joins parts with '+': x:HEX, t:TEXT, z:N zero bytes, i16:V,... i24: i32:
-little-endian integers, f32:V,... f64: floats, and
-fmt:TAG,CH,RATE,BITS[,SIZE[,SUB[,MASK]]] a format body of SIZE bytes (16
-unless told; 40 hold the extensible fields)."""
+wavgen FILE [i16|i24|i32|f32|f64] [rate=R] [ch=C] [frames=F] [ext[=MASK]]
+       [tone=CH|*:FREQ:AMP[:PHASE]]... [noise=AMP] [set=INDEX:VALUE]...
+  Defaults: i16, 48000 Hz, one channel, one second; silence but for the tones
+  and repeatable noise (drawn channel after channel); `set` overwrites one
+  interleaved sample. Integers are rounded half away from zero and clamped.
+wavgen FILE|- raw [riff] PIECE...
+  Any layout, lies included. riff: RIFF, size, WAVE around what follows;
+  bytes=BODY as it is; ID=BODY a chunk ('_' is a space) padded when odd;
+  ID/SIZE=BODY a header declaring SIZE, then BODY. BODY joins with '+' x:HEX,
+  t:TEXT, z:COUNT, i16|i24|i32|f32|f64:V,... and
+  fmt:TAG,CH,RATE,BITS[,SIZE[,SUB[,MASK]]] (16 bytes unless told; 40 extensible)."""
 import math
 import struct
 import sys
