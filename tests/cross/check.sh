@@ -24,8 +24,7 @@ case $target in
 esac
 chmod +x "$build/wrap/tonesift"
 
-failed=0
-cases=0
+failed=0 cases=0
 for table in tests/cases/*.test; do
     [ "$(basename "$table")" = "$skip" ] && continue
     run_table() { TMPDIR=$(mktemp -d) PATH="$build/wrap:$native/tests:$PATH" TONESIFT_SOURCE="$root" shelltest --all --diff "$table" 2>&1; }
@@ -41,6 +40,5 @@ for table in tests/cases/*.test; do
     fi
 done
 echo "$target: $cases table cases run"
-
 [ $failed = 0 ] && echo "$target: the same bytes as the native build"
 exit $failed
