@@ -35,7 +35,6 @@ async function open(t, name, colorScheme = "light") {
   page.on("console", (m) => m.type() === "error" && errors.push(m.text()));
   t.after(() => assert.deepEqual(errors, []));
   await page.goto("file://" + join(dir, name));
-  const frame = (i) => page.locator(".zoom-frame").nth(i);
   // Chart i as text (every element and its attributes), its tick labels and
   // the view lo..hi solved from two major ticks of the log axis; as the
   // script drew it, or with `asDrawn` as the page itself drew it.
@@ -57,14 +56,14 @@ async function open(t, name, colorScheme = "light") {
       lo: 10 ** lo, hi: 10 ** (lo + (d.chartRight - d.chartLeft) / s) };
   }, [i, asDrawn ? readFileSync(join(dir, name), "utf8") : null]);
   const drawn = async (i = 0) => (await chart(i, true)).els;
-  // A point of chart i at fraction `u` of its plot (0 left edge, 1 right).
-  const at = async (u, i = 0) => {
-    const box = await frame(i).boundingBox();
+  // A point of the first chart at fraction `u` of its plot (0 left edge, 1 right).
+  const at = async (u) => {
+    const box = await page.locator(".zoom-frame").first().boundingBox();
     return [box.x + box.width * (0.058 + 0.932 * u), box.y + box.height / 2];
   };
-  const drag = async (u1, u2, { shift = false, i = 0, px = 0 } = {}) => {
-    const [x1, y] = await at(u1, i);
-    const x2 = px ? x1 + px : (await at(u2, i))[0];
+  const drag = async (u1, u2, { shift = false, px = 0 } = {}) => {
+    const [x1, y] = await at(u1);
+    const x2 = px ? x1 + px : (await at(u2))[0];
     if (shift) await page.keyboard.down("Shift");
     await page.mouse.move(x1, y);
     await page.mouse.down();
@@ -77,7 +76,7 @@ async function open(t, name, colorScheme = "light") {
     await page.mouse.move(x, y);
     for (let k = 0; k < times; k++) await page.mouse.wheel(0, dy);
   };
-  return { page, frame, chart, drawn, at, drag, wheel };
+  return { page, chart, drawn, at, drag, wheel };
 }
 
 // Two pictures are the same when they hold the same elements (in any order:
@@ -95,6 +94,7 @@ function same(got, want, what = "") {
   });
 }
 const near = (got, want, tol) => assert.ok(Math.abs(got / want - 1) <= tol, `${got} is not within ${tol} of ${want}`);
+const shows = (c, lo, hi, tol) => { near(c.lo, lo, tol); near(c.hi, hi, tol); };
 
 test("at load the script draws each chart as the page did, ties and all", async (t) => {
   for (const [name, charts] of [["tones.html", 2], ["tie.html", 1], ["short.html", 0]]) {
@@ -108,13 +108,10 @@ test("wheel zooms around the cursor and out to the whole range; a drag pans with
   const p = await open(t, "tones.html");
   await p.wheel(0.6, -300);
   const c = await p.chart();
-  near(c.lo, 108.634, 0.01);
-  near(c.hi, 15534, 0.01);
+  shows(c, 108.634, 15534, 0.01);
   assert.ok(!c.labels.includes("48.0k"));
   await p.wheel(0.6, 400, 4);
-  const out = await p.chart();
-  near(out.lo, 20, 0.002);
-  near(out.hi, 48000, 0.002);
+  shows(await p.chart(), 20, 48000, 0.002);
   await p.wheel(0.5, -600);
   const z = await p.chart();
   const span = (c) => Math.log10(c.hi / c.lo);
@@ -143,8 +140,7 @@ test("shift-drag zooms to the box either way round, above 4 px only; reset and d
   same((await p.chart()).els, full);
   await p.drag(0.25, 0.5, { shift: true });
   const box = await p.chart();
-  near(box.lo, 139.985, 0.01);
-  near(box.hi, 979.796, 0.01);
+  shows(box, 139.985, 979.796, 0.01);
   await p.page.click('.zoom-reset[data-zoom-target="ts-spectral-frame-0"]');
   same((await p.chart()).els, full);
   await p.drag(0.5, 0.25, { shift: true });

@@ -1,5 +1,4 @@
-# Folds a run of lines that differ only in their coordinates and texts into
-# the first of them and one line of the others' values, each line behind a bar.
+# Folds a run of lines that differ only in coordinates and texts into the first and the others' values.
 function at(s,  out, v) {
     out = ""
     while (match(s, / (x|y|x1|y1|x2|y2|cx|cy)="[^"]*"|>[^< ][^<]*</)) {
