@@ -1,6 +1,5 @@
 # Folds a run of lines that differ only in coordinates and texts into the first and the others' values.
 function at(s,  out, v) {
-    out = ""
     while (match(s, / (x|y|x1|y1|x2|y2|cx|cy)="[^"]*"|>[^< ][^<]*</)) {
         v = substr(s, RSTART, RLENGTH); sub(/^ ?[a-z0-9]*=?"?>?/, "", v); sub(/["<]$/, "", v)
         out = out (out == "" ? "" : ",") v; s = substr(s, RSTART + RLENGTH)

@@ -1,7 +1,6 @@
 # Turns the README into a shelltest table: each "$ " line of a console block
-# with the lines under it as its standard output (its standard error is not
-# shown there, so any is accepted), and each sh block marked runnable as one
-# command that must end with status 0.
+# with the lines under it as its standard output (any standard error), and
+# each sh block marked runnable as one command that must end with status 0.
 /^<!-- runnable -->$/ { runnable = 1; next }
 /^```console$/ { block = "console"; next }
 /^```sh$/ { block = runnable ? "sh" : ""; runnable = 0; cmd = ""; next }
