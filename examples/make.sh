@@ -3,7 +3,7 @@
 # the output is the same bytes every time (the noise has a fixed seed).
 # Usage: examples/make.sh WAVGEN FOLDER
 set -eu
-wavgen=$1
+wavgen=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 cd "$2"
 # An A major triad with a few harmonics each, a little noise, 24-bit stereo.
 "$wavgen" chord.wav i24 rate=48000 ch=2 frames=96000 \

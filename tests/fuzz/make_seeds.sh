@@ -3,7 +3,7 @@
 # encoding and layout, and malformed ones, each followed by the four bytes
 # the harness reads as its query. Usage: make_seeds.sh WAVGEN FOLDER
 set -eu
-wavgen=$1 n=0 fmt=fmt_=fmt:1,1,8000,16
+wavgen=$(cd "$(dirname "$1")" && pwd)/$(basename "$1") n=0 fmt=fmt_=fmt:1,1,8000,16
 cd "$2"
 for enc in i16 i24 i32 f32 f64; do
   for layout in "ch=1" "ch=2 tone=1:1000:0.5" "ch=3 ext tone=1:1000:0.5 tone=2:1500:0.5"; do
