@@ -13,7 +13,6 @@ wavgen FILE|- raw [riff] PIECE...
   t:TEXT, z:COUNT, i16|i24|i32|f32|f64:V,... and
   fmt:TAG,CH,RATE,BITS[,SIZE[,SUB[,MASK]]] (16 bytes unless told; 40 extensible)."""
 import math
-import struct
 import sys
 from array import array
 
@@ -21,12 +20,19 @@ ENCODINGS = {"i16": 16, "i24": 24, "i32": 32, "f32": "f", "f64": "d"}
 GUID_TAIL = bytes([0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71])
 
 
+def le(value, width):
+    """`value` as `width` little-endian bytes, cut to them as C's casts do."""
+    return (value & ((1 << 8 * width) - 1)).to_bytes(width, "little")
+
+
+def header(tag, size):
+    return tag.encode() + le(size, 4)
+
+
 def fmt_body(tag, channels, rate, bits, size=16, sub=1, mask=0):
     align = bits // 8 * channels
-    fields = (tag, channels, rate, rate * align, align, bits, 22, bits, mask, sub)
-    b = struct.pack("<HHIIHHHHIH", *[v & (0xFFFF if w == "H" else 0xFFFFFFFF) for v, w in zip(fields, "HHIIHHHHIH")])
-    b += GUID_TAIL
-    return b[:size].ljust(size, b"\0")
+    fields = zip((tag, channels, rate, rate * align, align, bits, 22, bits, mask, sub), (2, 2, 4, 4, 2, 2, 2, 2, 4, 2))
+    return (b"".join(le(v, w) for v, w in fields) + GUID_TAIL)[:size].ljust(size, b"\0")
 
 
 def quantize(v, bits):
@@ -66,8 +72,7 @@ def body(text):
         elif kind == "fmt":
             out += fmt_body(*[int(v, 0) for v in value.split(",")])
         elif kind in ("i16", "i24", "i32"):
-            width = int(kind[1:]) // 8
-            out += b"".join((int(v, 0) & ((1 << 8 * width) - 1)).to_bytes(width, "little") for v in value.split(","))
+            out += b"".join(le(int(v, 0), int(kind[1:]) // 8) for v in value.split(","))
         else:
             out += encode([float(v) for v in value.split(",")], ENCODINGS[kind])
     return bytes(out)
@@ -80,11 +85,10 @@ def raw(pieces):
         head, _, text = piece.partition("=")
         b = body(text)
         if head != "bytes":
-            size = len(b) if len(head) == 4 else int(head[5:], 0)
-            out += head[:4].replace("_", " ").encode() + struct.pack("<I", size & 0xFFFFFFFF)
+            out += header(head[:4].replace("_", " "), len(b) if len(head) == 4 else int(head[5:], 0))
             b += b"\0" * (len(head) == 4 and len(b) % 2)
         out += b
-    return b"RIFF" + struct.pack("<I", len(out) + 4) + b"WAVE" + out if wrap else bytes(out)
+    return header("RIFF", len(out) + 4) + b"WAVE" + out if wrap else bytes(out)
 
 
 def parse(args):
@@ -121,9 +125,8 @@ def samples(d):
     ext = d["ext"] is not None
     fmt = fmt_body(0xFFFE if ext else 3 if is_float else 1, channels, rate, bits, 40 if ext else 16,
                    3 if is_float else 1, d["ext"] or 0)
-    size = (4 + 8 + len(fmt) + 8 + data_bytes + data_bytes % 2) & 0xFFFFFFFF
-    yield (b"RIFF" + struct.pack("<I", size) + b"WAVEfmt " + struct.pack("<I", len(fmt)) + fmt + b"data" +
-           struct.pack("<I", data_bytes & 0xFFFFFFFF))
+    yield (header("RIFF", 4 + 8 + len(fmt) + 8 + data_bytes + data_bytes % 2) + b"WAVE" + header("fmt ", len(fmt)) +
+           fmt + header("data", data_bytes))
     state, draws = 0x2545F4914F6CDD1D, array("d")
     for _ in range(frames * channels if noise else 0):  # channel-major
         state = (state * 6364136223846793005 + 1442695040888963407) & 0xFFFFFFFFFFFFFFFF
