@@ -1,5 +1,9 @@
 #include "base/platform.hpp"
 
+#include <cmath>
+
+const char *platform_nan_text(double value) { return std::signbit(value) ? "-nan" : "nan"; }
+
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN

@@ -16,6 +16,10 @@
 #define PRINTF_LIKE(format_index, first_arg) __attribute__((format(printf, format_index, first_arg)))
 #endif
 
+// printf spells a NaN as each C library likes; the program spells it as
+// glibc does, everywhere: "-nan" when its sign bit is set, else "nan".
+const char *platform_nan_text(double value);
+
 // fopen of a UTF-8 path; null when the file can't be opened (on Windows also
 // when the path can't be converted).
 std::FILE *platform_fopen(const char *path, const char *mode);

@@ -16,13 +16,21 @@
 // The steps after a successful load that can fail on their own account.
 enum class Step { analysis, report };
 
+// llround of NaN or of a value outside the 64-bit range is unspecified, and
+// C libraries differ there; these ends make the same message everywhere.
+static int64_t round_to_index(double x) {
+    if (std::isnan(x) || x < -9223372036854775808.0) return INT64_MIN;
+    if (x >= 9223372036854775808.0) return INT64_MAX;
+    return static_cast<int64_t>(std::llround(x));
+}
+
 // Resolves the query point to a sample index and time; the index is not yet
 // checked against the file.
 static int64_t resolve_query(const Options &o, uint32_t sample_rate, double *seconds) {
     double rate = static_cast<double>(sample_rate);
     if (o.at_text) {
         *seconds = parse_number_option(o.at_text);
-        return static_cast<int64_t>(std::llround(rate * *seconds));
+        return round_to_index(rate * *seconds);
     }
     int64_t index = parse_int_option(o.at_sample_text);
     *seconds = static_cast<double>(index) / rate;
@@ -76,10 +84,19 @@ static bool analyze_channels(const Options &o, const WavData &wav, SpectrumWork 
     return true;
 }
 
+// A script must be able to trust any output it gets, so output that did not
+// all arrive is an error, whatever the exit status would have been.
+static bool stdout_written() { return std::fflush(stdout) == 0 && !std::ferror(stdout); }
+static int exit_status(bool written) {
+    if (written) return 0;
+    std::fputs("error: failed to write standard output\n", stderr);
+    return 1;
+}
+
 int tonesift_main(int argc, char **argv) {
     Options o;
     switch (scan_arguments(argc, argv, &o)) {
-    case Scan::done_ok: return 0;
+    case Scan::done_ok: return exit_status(stdout_written());
     case Scan::failed: return 1;
     case Scan::proceed: break;
     }
@@ -141,9 +158,7 @@ int tonesift_main(int argc, char **argv) {
     else if (o.csv) print_csv_report(report);
     else print_text_report(report);
 
-    if (o.html) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "wrote %s\n", o.html);
-    }
-    return 0;
+    const bool written = stdout_written();
+    if (o.html) std::fprintf(stderr, "wrote %s\n", o.html);
+    return exit_status(written);
 }

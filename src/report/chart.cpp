@@ -276,15 +276,16 @@ bool write_data_island(StrBuf *out, const char *id_suffix, double bin_hz, double
                         "<script type=\"application/json\" id=\"cv-spectral-data%s\">{\"chartLeft\":%.1f,"
                         "\"chartRight\":%.1f,\"chartTop\":%.1f,\"chartBottom\":%.1f,\"binHz\":%.6f,"
                         "\"nyquistHz\":%.3f,\"freqMinHz\":%.1f,\"dbMin\":%.1f,\"dbMax\":%.1f,"
-                        "\"freqScale\":\"%s\",\"tierNoiseFloorDb\":%.2f,\"tierNonPeakDb\":%s,"
-                        "\"tierPeakDb\":%s,",
+                        "\"freqScale\":\"%s\",\"tierNoiseFloorDb\":",
                         id_suffix, CHART_LEFT, CHART_RIGHT, CHART_TOP, CHART_BOTTOM, bin_hz, nyquist,
-                        FREQ_MIN_HZ, CHART_FLOOR_DB, DB_MAX, "log", noise_floor_db, "null", "null") ||
+                        FREQ_MIN_HZ, CHART_FLOOR_DB, DB_MAX, "log") ||
+        !strbuf_append_fixed(out, noise_floor_db, 2) ||
+        !strbuf_appendf(out, ",\"tierNonPeakDb\":%s,\"tierPeakDb\":%s,", "null", "null") ||
         !write_number_array(out, "ref", levels, bins) || !strbuf_append(out, ",") ||
         !strbuf_append(out, "\"dut\":null") || !strbuf_append(out, ",\"markers\":[") ||
-        !strbuf_appendf(out,
-                        "%s{\"db\":%.2f,\"text\":\"%s\",\"color\":\"%s\",\"dash\":\"%s\",\"align\":\"%s\"}",
-                        "", noise_floor_db, gate_label, "--gate", "4,3", "left") ||
+        !strbuf_appendf(out, "%s{\"db\":", "") || !strbuf_append_fixed(out, noise_floor_db, 2) ||
+        !strbuf_appendf(out, ",\"text\":\"%s\",\"color\":\"%s\",\"dash\":\"%s\",\"align\":\"%s\"}",
+                        gate_label, "--gate", "4,3", "left") ||
         !strbuf_append(out, "]") || !strbuf_append(out, ",\"failMarker\":null") ||
         !strbuf_append(out, ",\"peaks\":["))
         return false;
@@ -332,7 +333,9 @@ bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_sam
     const double bin_hz = chart_bin_hz(audio.sample_rate, window_samples);
     const double nyquist = static_cast<double>(audio.sample_rate) * 0.5;
     char gate_label[40];
-    std::snprintf(gate_label, sizeof gate_label, "noise floor %.0fdB", noise_floor_db);
+    if (std::isnan(noise_floor_db))
+        std::snprintf(gate_label, sizeof gate_label, "noise floor %sdB", platform_nan_text(noise_floor_db));
+    else std::snprintf(gate_label, sizeof gate_label, "noise floor %.0fdB", noise_floor_db);
 
     const uint64_t count = peak_count;
     uint64_t order[MAX_TOP_PEAKS];

@@ -172,10 +172,10 @@ bool write_key_figures(StrBuf *page, const QueryReport &report) {
                           "<div class=\"kpi\">\n<div class=\"k\">Resolution</div>\n<div "
                           "class=\"v\">%.2f<small> Hz/bin</small></div>\n</div>\n",
                           w.resolution_hz) &&
-           strbuf_appendf(page,
-                          "<div class=\"kpi\">\n<div class=\"k\">Noise Floor</div>\n<div "
-                          "class=\"v\">%.1f<small> dB</small></div>\n</div>\n",
-                          w.noise_floor_db) &&
+           strbuf_append(page,
+                         "<div class=\"kpi\">\n<div class=\"k\">Noise Floor</div>\n<div class=\"v\">") &&
+           strbuf_append_fixed(page, w.noise_floor_db, 1) &&
+           strbuf_append(page, "<small> dB</small></div>\n</div>\n") &&
            strbuf_appendf(page,
                           "<div class=\"kpi\">\n<div class=\"k\">Peaks Found</div>\n<div "
                           "class=\"v\">%zu</div>\n<div class=\"kpi-note\">min separation %.1f "

@@ -1,4 +1,5 @@
 #include <charconv>
+#include <cmath>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -225,6 +226,7 @@ bool strbuf_append_fixed(StrBuf *buf, double value, int decimals) {
         const char *const end = format_fixed_exactly(value, decimals, text);
         if (end) return strbuf_append_bytes(buf, text, static_cast<size_t>(end - text));
     }
+    if (std::isnan(value)) return strbuf_append(buf, platform_nan_text(value));
     if (buf->data && buf->capacity > buf->length + 1) {
         char *const first = buf->data + buf->length;
         char *const last = buf->data + buf->capacity - 1; // keep room for the terminator
