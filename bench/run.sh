@@ -6,6 +6,7 @@
 #   long files   -- sparse files of gigabytes: a 24-bit stereo query at
 #                   3.35 GiB vs the 1 s file, a 3.9 GiB float file vs cat,
 #                   and one second behind a 1.5 GiB unknown chunk
+#   stream       -- one hour of 24-bit stereo through a pipe vs wc -c of it
 #   window       -- 8 channels: the default 4096 window, 32768 (ratio to 4096),
 #                   and 32768 with --html (ratio to the same without it)
 # Usage: bench/run.sh [BUILD_DIR] [RUNS]   (default: build, 21 runs per figure)
@@ -96,6 +97,25 @@ tail -c +13 "$work/s.wav" >> "$junk"
 t=$(median_ms "$bin" --input "$junk" --at-sample 24000)
 printf '%-28s %10s %10s %10s  %s\n' "1 s behind a 1.5GiB chunk" "$t" "$(peak_mb "$bin" --input "$junk" --at-sample 24000)" - -
 rm -f "$junk"
+
+# A stream: one hour of 24-bit stereo (about 1 GB) through a pipe, queried
+# near its end, with and without --html, against wc -c reading the same
+# pipe; its memory must not grow with the stream. Fewer runs: each reads 1 GB.
+size=$(( 3600 * 48000 * 6 ))
+"$wavgen" "$work/s.wav" i24 rate=48000 ch=2 frames=48000 "tone=0:440:0.4" "tone=1:880:0.4"
+"$wavgen" "$i24" raw riff fmt_=fmt:1,2,48000,24 "data/$size=z:0"
+place "$i24" 44 6 $(( size / 6 - 48000 )) "$work/s.wav" $(( 44 + size ))
+cat "$i24" > /dev/null
+all_runs=$runs runs=$(( runs < 7 ? runs : 7 ))
+w=$(median_ms sh -c "cat '$i24' | wc -c")
+for opts in "" "--html $work/r.html"; do
+  query="cat '$i24' | '$bin' --input - --at-sample $(( size / 6 - 24000 )) $opts"
+  t=$(median_ms sh -c "$query")
+  mb=$(peak_mb sh -c "$query")
+  printf '%-28s %10s %10s %10s  %s\n' "int24 1h stereo, pipe ${opts:+--html}" "$t" "$mb" "$(ratio "$t" "$w")" "wc -c of the pipe ($w ms)"
+done
+runs=$all_runs
+rm -f "$i24"
 
 f="$work/ch8.wav"
 signal "$f" 10 8 i24

@@ -10,6 +10,10 @@ const char *platform_nan_text(double value) { return std::signbit(value) ? "-nan
 #endif
 #include <windows.h>
 
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
+
 #include "base/heap.hpp"
 
 wchar_t *platform_widen(const char *text) {
@@ -34,6 +38,36 @@ char *platform_narrow(const wchar_t *text) {
     return narrow;
 }
 
+std::FILE *platform_stdin_binary() {
+    _setmode(_fileno(stdin), _O_BINARY);
+    return stdin;
+}
+
+static HANDLE handle_of(std::FILE *file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
+
+bool platform_can_seek(std::FILE *file) { return GetFileType(handle_of(file)) == FILE_TYPE_DISK; }
+
+// A file's identity through a handle opened for no access at all.
+static bool identify(const char *path, BY_HANDLE_FILE_INFORMATION *info) {
+    if (std::strcmp(path, "-") == 0) return GetFileInformationByHandle(handle_of(stdin), info) != 0;
+    wchar_t *wide = platform_widen(path);
+    HANDLE h = wide ? CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)
+                    : INVALID_HANDLE_VALUE;
+    heap_free(wide);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const bool known = GetFileInformationByHandle(h, info) != 0;
+    CloseHandle(h);
+    return known;
+}
+
+bool platform_same_file(const char *path, const char *input) {
+    BY_HANDLE_FILE_INFORMATION a;
+    BY_HANDLE_FILE_INFORMATION b;
+    return identify(path, &a) && identify(input, &b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
 std::FILE *platform_fopen(const char *path, const char *mode) {
     wchar_t *wide_path = platform_widen(path);
     wchar_t *wide_mode = platform_widen(mode);
@@ -51,8 +85,11 @@ int64_t platform_tell(std::FILE *file) { return _ftelli64(file); }
 uint64_t platform_large_page_bytes() { return 0; }
 void platform_prefer_large_pages(void *, uint64_t) {}
 #else
+#include <cstring>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #ifdef MADV_HUGEPAGE
 // Transparent huge pages: 2 MiB where the base page is 4 KiB.
@@ -66,6 +103,20 @@ void platform_prefer_large_pages(void *, uint64_t) {}
 #endif
 
 std::FILE *platform_fopen(const char *path, const char *mode) { return std::fopen(path, mode); }
+
+std::FILE *platform_stdin_binary() { return stdin; }
+
+bool platform_can_seek(std::FILE *file) {
+    struct stat st;
+    return fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool platform_same_file(const char *path, const char *input) {
+    struct stat a;
+    struct stat b;
+    const int got = std::strcmp(input, "-") == 0 ? fstat(STDIN_FILENO, &b) : stat(input, &b);
+    return stat(path, &a) == 0 && got == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 // off_t is 64 bits everywhere the build defines _FILE_OFFSET_BITS=64.
 static_assert(sizeof(off_t) == 8, "64-bit file offsets");

@@ -24,6 +24,17 @@ const char *platform_nan_text(double value);
 // when the path can't be converted).
 std::FILE *platform_fopen(const char *path, const char *mode);
 
+// Standard input, made binary where that is not the default.
+std::FILE *platform_stdin_binary();
+// True for a regular file (on Windows a disk file), which can seek; a pipe,
+// a FIFO, a terminal or a device can't. Decided by the type, not by trying:
+// on Windows a seek on a pipe is undefined.
+bool platform_can_seek(std::FILE *file);
+// True when `path` names the file that `input` names ("-": standard input),
+// under any name: device and inode on POSIX, volume and file index on
+// Windows.
+bool platform_same_file(const char *path, const char *input);
+
 // fseek and ftell with 64-bit offsets on every platform, so that a file past
 // 2 GiB is walked where `long` has 32 bits. Seek: false on failure; tell: -1.
 bool platform_seek(std::FILE *file, int64_t offset, int whence);

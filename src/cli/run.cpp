@@ -37,6 +37,13 @@ static int64_t resolve_query(const Options &o, uint32_t sample_rate, double *sec
     return index;
 }
 
+// A stream decides what to keep by the same resolution, from the format in
+// force when its data begins.
+static int64_t query_frame(const void *options, uint32_t sample_rate) {
+    double seconds = 0.0;
+    return resolve_query(*static_cast<const Options *>(options), sample_rate, &seconds);
+}
+
 static void report_load_failure(const char *path) {
     std::fprintf(stderr, "error: failed to read '%s' (%s)\n", path, wav_error_text());
 }
@@ -103,7 +110,9 @@ int tonesift_main(int argc, char **argv) {
     if (!validate_options(o)) return 1;
 
     WavData wav;
-    if (!wav_load(o.input, &wav)) {
+    const WavQuery query{query_frame, &o, static_cast<uint64_t>(o.window_samples), o.channel,
+                         static_cast<uint32_t>(MAX_CHANNEL_RESULTS)};
+    if (!wav_load(o.input, &wav, &query)) {
         report_load_failure(o.input);
         return 1;
     }

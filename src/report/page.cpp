@@ -1,14 +1,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#endif
 
 #include "base/group_thousands.hpp"
 #include "base/heap.hpp"
@@ -57,35 +49,6 @@ void channel_label(uint32_t channels, char *out, size_t size) {
     if (channels == 1) std::snprintf(out, size, "Mono");
     else if (channels == 2) std::snprintf(out, size, "Stereo");
     else std::snprintf(out, size, "%u channels", channels);
-}
-
-// The report must never replace the recording it describes, under whatever
-// name it is reached (take.wav, ./take.wav, a hard or symbolic link): the
-// two paths are compared as files, with no heap but the name conversion and
-// no exceptions. POSIX names a file by device and inode; Windows, whose stat
-// has no inode, by volume serial number and file index.
-bool same_file(const char *a, const char *b) {
-#ifdef _WIN32
-    BY_HANDLE_FILE_INFORMATION info[2];
-    const char *paths[2] = {a, b};
-    for (int i = 0; i < 2; ++i) {
-        wchar_t *wide = platform_widen(paths[i]);
-        HANDLE h = wide ? CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)
-                        : INVALID_HANDLE_VALUE;
-        heap_free(wide);
-        if (h == INVALID_HANDLE_VALUE) return false;
-        const bool known = GetFileInformationByHandle(h, &info[i]) != 0;
-        CloseHandle(h);
-        if (!known) return false;
-    }
-    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
-           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
-#else
-    struct stat sa;
-    struct stat sb;
-    return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-#endif
 }
 
 // Both icons start visible; the theme script hides the one that does not apply.
@@ -286,7 +249,8 @@ struct PageBuffer {
 } // namespace
 
 bool write_html_report(const char *path, const ReportSource &source) {
-    if (same_file(path, source.input_file)) return false;
+    // The report must never replace the recording it describes.
+    if (platform_same_file(path, source.input_file)) return false;
     // Everything that can run out of memory happens before the file is
     // opened, so a failure never creates or truncates it.
     ChartCommon charts;

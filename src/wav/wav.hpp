@@ -27,8 +27,20 @@ constexpr uint32_t WAV_ENCODING_INT32 = 32;
 constexpr uint32_t WAV_ENCODING_FLOAT32 = 288;
 constexpr uint32_t WAV_ENCODING_FLOAT64 = 320;
 
+// An input that can't seek (a pipe, a FIFO, standard input from either) is
+// read once, front to back, and keeps only the frames that the query's
+// windows can reach. This says which: the driver's own resolution of the
+// query point for a sample rate, the window length and the channels.
+struct WavQuery {
+    int64_t (*frame_at)(const void *context, uint32_t sample_rate);
+    const void *context;
+    uint64_t window;
+    int32_t channel; // negative: channels 0 .. max_channels - 1
+    uint32_t max_channels;
+};
+
 // All zeros when it holds nothing. The record owns `file` when `owns_file`
-// is set.
+// is set, and `kept`.
 struct WavData {
     uint32_t sample_rate;
     uint32_t channels;
@@ -42,11 +54,21 @@ struct WavData {
     bool owns_file;
     int64_t data_offset;      // file offset of the first sample byte
     mutable bool read_failed; // a later read could not get its bytes
+    // A stream's kept frames (no `file` then): kept_frames frames from
+    // kept_first of kept_channels channels from kept_channel, channel after
+    // channel.
+    double *kept;
+    int64_t kept_first;
+    uint64_t kept_frames;
+    uint32_t kept_channel;
+    uint32_t kept_channels;
 };
 
 // True when `out` was filled. On false `out` is zeroed, nothing stays
-// allocated or open, and wav_error_text() says why.
-bool wav_load(const char *path, WavData *out);
+// allocated or open, and wav_error_text() says why. The path "-" is standard
+// input. `query` matters only to an input that can't seek; without it such
+// an input keeps no frames.
+bool wav_load(const char *path, WavData *out, const WavQuery *query = nullptr);
 
 // The reason for the last failed load; valid until the next wav_load.
 const char *wav_error_text();
@@ -56,6 +78,6 @@ void wav_free(WavData *wav);
 
 // Fills out[0 .. count) with channel `channel` of frames start .. start+count-1;
 // frames before the start or past the end of the file read as 0.0. False
-// when the file could not supply the bytes (`read_failed` is then set) or
-// when memory ran out (it is not).
+// when the file could not supply the bytes, or a stream did not keep them
+// (`read_failed` is then set), or when memory ran out (it is not).
 bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint64_t count, double *out);

@@ -14,6 +14,32 @@
 // As wav_load, from an open seekable stream positioned at the file's start.
 // The caller keeps the stream, and keeps it open until wav_free.
 bool wav_load_stream(FILE *stream, WavData *out);
+// As wav_load, from an input that can't seek, read once to its end; the
+// caller closes it.
+bool wav_load_pipe(FILE *stream, WavData *out, const WavQuery *query);
+
+// The facts of the last "fmt " chunk.
+struct FormatFacts {
+    bool seen = false;
+    bool is_float = false;
+    bool extensible = false;
+    uint32_t channels = 0;
+    uint32_t sample_rate = 0;
+    uint32_t bits = 0;
+    uint32_t channel_mask = 0;
+};
+// Reads a "fmt " body of `size` bytes, of which min(size, 40) are at `body`;
+// false when the chunk is too short or not integer or float PCM.
+bool wav_parse_format(const unsigned char *body, uint32_t size, FormatFacts *fmt);
+// Bytes per frame of a format that can be read, else 0.
+uint64_t wav_frame_size(const FormatFacts &fmt);
+inline uint32_t wav_encoding(const FormatFacts &fmt) { return fmt.bits + (fmt.is_float ? 256u : 0u); }
+// The format facts and frame count of a loaded record.
+void wav_fill(WavData *out, const FormatFacts &fmt, uint64_t frames);
+// Sets the reason of a load that failed on interleaved sample `index`.
+void wav_note_non_finite(uint64_t index, uint32_t channels);
+// One sample of `encoding` at `p`.
+double wav_convert_one(uint32_t encoding, const unsigned char *p);
 
 // Index of the first NaN or infinity among `count` float samples of the
 // given encoding, or `count` when all are finite (always for integers).

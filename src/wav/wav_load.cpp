@@ -15,33 +15,19 @@ namespace {
 
 struct FileOwner {
     FILE *file = nullptr;
+    bool owned = true; // standard input is not ours to close
     FileOwner() = default;
     FileOwner(const FileOwner &) = delete;
     FileOwner &operator=(const FileOwner &) = delete;
     ~FileOwner() {
-        if (file) std::fclose(file);
+        if (file && owned) std::fclose(file);
     }
-};
-
-struct FormatFacts {
-    bool seen = false;
-    bool is_float = false;
-    bool extensible = false;
-    uint32_t channels = 0;
-    uint32_t sample_rate = 0;
-    uint32_t bits = 0;
-    uint32_t channel_mask = 0;
 };
 
 } // namespace
 
-// Reads a "fmt " chunk body of `size` bytes at the current position.
-static bool read_format(FILE *f, uint32_t size, FormatFacts *fmt) {
+bool wav_parse_format(const unsigned char *body, uint32_t size, FormatFacts *fmt) {
     if (size < 16) return false; // too short for the basic fields
-    unsigned char body[40] = {};
-    size_t want = size < 40 ? size : 40;
-    if (std::fread(body, 1, want, f) != want) return false;
-
     uint16_t tag = le16(body);
     bool is_float;
     bool extensible = false;
@@ -66,9 +52,33 @@ static bool read_format(FILE *f, uint32_t size, FormatFacts *fmt) {
     return true;
 }
 
-static bool supported_width(const FormatFacts &fmt) {
-    if (fmt.is_float) return fmt.bits == 32 || fmt.bits == 64;
-    return fmt.bits == 16 || fmt.bits == 24 || fmt.bits == 32;
+// Reads a "fmt " chunk body of `size` bytes at the current position.
+static bool read_format(FILE *f, uint32_t size, FormatFacts *fmt) {
+    unsigned char body[40] = {};
+    size_t want = size < 40 ? size : 40;
+    return size >= 16 && std::fread(body, 1, want, f) == want && wav_parse_format(body, size, fmt);
+}
+
+uint64_t wav_frame_size(const FormatFacts &fmt) {
+    const bool width_ok = fmt.is_float ? fmt.bits == 32 || fmt.bits == 64
+                                       : fmt.bits == 16 || fmt.bits == 24 || fmt.bits == 32;
+    if (!width_ok || fmt.channels == 0 || fmt.sample_rate == 0) return 0;
+    return static_cast<uint64_t>(fmt.bits / 8) * fmt.channels;
+}
+
+void wav_fill(WavData *out, const FormatFacts &fmt, uint64_t frames) {
+    out->sample_rate = fmt.sample_rate;
+    out->channels = fmt.channels;
+    out->encoding = wav_encoding(fmt);
+    out->extensible = fmt.extensible;
+    out->channel_mask = fmt.channel_mask;
+    out->frames = frames;
+}
+
+void wav_note_non_finite(uint64_t index, uint32_t channels) {
+    std::snprintf(g_reason, sizeof g_reason,
+                  "contains NaN or infinite samples, first at frame %" PRIu64 ", channel %" PRIu64,
+                  index / channels, index % channels);
 }
 
 // Float data must not hold NaN or infinity anywhere, so the whole chunk is
@@ -80,10 +90,7 @@ static bool scan_for_non_finite(FILE *f, int64_t data_pos, uint32_t data_size, u
     const auto finite = [&](const unsigned char *block, uint64_t n, uint64_t done) {
         const uint64_t bad = wav_find_non_finite(block, n, encoding);
         if (bad == n) return true;
-        const uint64_t i = done + bad;
-        std::snprintf(g_reason, sizeof g_reason,
-                      "contains NaN or infinite samples, first at frame %" PRIu64 ", channel %" PRIu64,
-                      i / channels, i % channels);
+        wav_note_non_finite(done + bad, channels);
         return false;
     };
     // 256 KiB blocks fit in the second-level cache.
@@ -162,39 +169,33 @@ static bool load_stream(FILE *f, WavData *out) {
     }
 
     if (!fmt.seen || !have_data) return false;
-    if (!supported_width(fmt)) return false;
-    if (fmt.channels == 0 || fmt.sample_rate == 0) return false;
-
-    uint32_t bytes_per_sample = fmt.bits / 8;
-    uint64_t frame_size = static_cast<uint64_t>(bytes_per_sample) * fmt.channels;
-    if (data_size % frame_size != 0) return false; // a truncated last frame
+    const uint64_t frame_size = wav_frame_size(fmt);
+    if (frame_size == 0 || data_size % frame_size != 0) return false; // a truncated last frame
     // The whole data chunk must be in the file, even though frames are read
     // only when a window asks for them.
     if (data_size > file_size - data_pos) return false;
 
-    uint32_t encoding = fmt.bits + (fmt.is_float ? 256u : 0u);
+    const uint32_t encoding = wav_encoding(fmt);
     if (fmt.is_float && !scan_for_non_finite(f, data_pos, data_size, encoding, fmt.channels)) return false;
 
-    out->sample_rate = fmt.sample_rate;
-    out->channels = fmt.channels;
-    out->encoding = encoding;
-    out->extensible = fmt.extensible;
-    out->channel_mask = fmt.channel_mask;
-    out->frames = data_size / frame_size;
+    wav_fill(out, fmt, data_size / frame_size);
     out->file = f;
     out->data_offset = data_pos;
     return true;
 }
 
-bool wav_load(const char *path, WavData *out) {
+bool wav_load(const char *path, WavData *out, const WavQuery *query) {
     g_reason[0] = '\0';
     if (!path || !out) return false;
     std::memset(out, 0, sizeof *out);
+    const bool standard_input = std::strcmp(path, "-") == 0;
     FileOwner file;
-    file.file = platform_fopen(path, "rb");
+    file.owned = !standard_input;
+    file.file = standard_input ? platform_stdin_binary() : platform_fopen(path, "rb");
     if (!file.file) return false;
+    if (!platform_can_seek(file.file)) return wav_load_pipe(file.file, out, query);
     if (!load_stream(file.file, out)) return false;
-    out->owns_file = true;
+    out->owns_file = file.owned;
     file.file = nullptr; // the record holds it now
     return true;
 }
@@ -211,5 +212,6 @@ const char *wav_error_text() { return g_reason[0] ? g_reason : GENERIC_REASON; }
 void wav_free(WavData *wav) {
     if (!wav) return;
     if (wav->owns_file && wav->file) std::fclose(wav->file);
+    heap_free(wav->kept);
     std::memset(wav, 0, sizeof *wav);
 }

@@ -26,13 +26,32 @@ static void convert_run(uint32_t encoding, const unsigned char *p, uint64_t stri
     }
 }
 
+double wav_convert_one(uint32_t encoding, const unsigned char *p) {
+    double v;
+    convert_run(encoding, p, 0, 1, &v);
+    return v;
+}
+
+// A stream was read once: only the frames it kept are there.
+static bool read_kept(const WavData *wav, uint32_t channel, int64_t first, uint64_t count, double *out) {
+    const int64_t last = wav->kept_first + static_cast<int64_t>(wav->kept_frames);
+    if (channel < wav->kept_channel || channel - wav->kept_channel >= wav->kept_channels ||
+        first < wav->kept_first || first + static_cast<int64_t>(count) > last) {
+        wav->read_failed = true;
+        return false;
+    }
+    const double *from = wav->kept + (channel - wav->kept_channel) * wav->kept_frames +
+                         static_cast<uint64_t>(first - wav->kept_first);
+    std::memcpy(out, from, static_cast<size_t>(count) * sizeof(double));
+    return true;
+}
+
 static WavStream read_from_file(const WavData *wav, uint32_t channel, uint64_t first, uint64_t count,
                                 double *out) {
     const uint32_t encoding = wav->encoding;
     const uint64_t width = (encoding & 0xFFu) / 8u;
     const uint64_t frame_size = width * wav->channels;
     const uint64_t offset = static_cast<uint64_t>(wav->data_offset) + first * frame_size;
-    if (!wav->file) return WavStream::failed;
 
     if (frame_size > BLOCK_BYTES) {
         unsigned char sample[8];
@@ -70,6 +89,7 @@ bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint6
     double *dst = out + (lo - start);
     const uint64_t first = static_cast<uint64_t>(lo);
     const uint64_t n = static_cast<uint64_t>(hi - lo);
+    if (!wav->file) return read_kept(wav, channel, lo, n, dst);
     const WavStream r = read_from_file(wav, channel, first, n, dst);
     if (r == WavStream::failed) wav->read_failed = true;
     return r == WavStream::ok;

@@ -18,7 +18,7 @@ case $target in
         # wine's first start sets up its prefix and talks about it; not in a case.
         [ -d "$WINEPREFIX" ] || wineboot -i > /dev/null 2>&1
         printf '#!/bin/sh\nexec wine "%s/tonesift.exe" "$@"\n' "$build" > "$build/wrap/tonesift"
-        skip=paths_posix.test ;; # names Windows can't hold
+        skip='*_posix.test' ;; # names and inputs Windows doesn't have
     i686-*) printf '#!/bin/sh\nexec qemu-i386 "%s/tonesift" "$@"\n' "$build" > "$build/wrap/tonesift"; skip=none ;;
     *) printf '#!/bin/sh\nexec qemu-%s "%s/tonesift" "$@"\n' "${target%%-*}" "$build" > "$build/wrap/tonesift"; skip=none ;;
 esac
@@ -26,7 +26,7 @@ chmod +x "$build/wrap/tonesift"
 
 failed=0 cases=0
 for table in tests/cases/*.test; do
-    [ "$(basename "$table")" = "$skip" ] && continue
+    case $(basename "$table") in $skip) continue ;; esac
     run_table() { TMPDIR=$(mktemp -d) PATH="$build/wrap:$native/tests:$PATH" TONESIFT_SOURCE="$root" shelltest --all --diff "$table" 2>&1; }
     out=$(run_table)
     # An emulator on a busy machine now and then loses a run's output; a

@@ -2,28 +2,113 @@
 // become a WAV file. A load must keep what it promises (a supported encoding,
 // non-zero rate and channels, every frame readable and finite); then the
 // file is queried at a point and with options taken from the last four
-// bytes, through every writer and the HTML report. Run it with
-// -close_fd_mask=3 to keep the program's own output quiet; a crash, leak or
-// sanitizer report is the failure.
+// bytes, through every writer and the HTML report, once as a file and once
+// through a pipe that a second thread writes. Both answers must be the same
+// (the input's name and the page's time aside) unless a rule that only a
+// stream has applies: its last format after its last data, or data cut
+// short. A crash, leak, difference or sanitizer report is the failure.
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 #include "cli/cli.hpp"
 #include "wav/wav.hpp"
 
+namespace {
+
+std::string g_dir;
+
+uint32_t le32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+
+// The chunk walk of both roads, told apart only where a stream's rules differ.
+bool stream_rules_apply(const uint8_t *p, size_t n) {
+    uint64_t at = 12, last_fmt = 0, last_data = 0;
+    bool cut = false;
+    while (at + 8 <= n) {
+        const uint32_t size = le32(p + at + 4);
+        const bool data = std::memcmp(p + at, "data", 4) == 0;
+        if (data || std::memcmp(p + at, "fmt ", 4) == 0) {
+            (data ? last_data : last_fmt) = at;
+            cut = data && size > n - at - 8;
+            at += 8 + uint64_t{size} + size % 2;
+        } else {
+            at += 8 + uint64_t{(size + 1u) & ~1u}; // padded in 32 bits, as the walkers do
+        }
+    }
+    return last_fmt > last_data || cut;
+}
+
+std::string slurp(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Replaces every `from` by `to`, and drops the page's lines that name the
+// input or the time.
+std::string normal(std::string text, const std::string &from, const std::string &to) {
+    for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+        text.replace(at, from.size(), to);
+    std::istringstream lines(text);
+    std::string kept, line;
+    while (std::getline(lines, line))
+        if (line.find("\"fname\"") == std::string::npos) kept += line + "\n";
+    return kept;
+}
+
+// One run with standard output and error in files: all it answered.
+std::string answer(std::string line, const std::string &input) {
+    const std::string out = g_dir + "/out", err = g_dir + "/err", html = g_dir + "/out.html";
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int saved[2] = {dup(1), dup(2)};
+    for (int fd = 1; fd <= 2; ++fd) {
+        const int file = open((fd == 1 ? out : err).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(file, fd);
+        close(file);
+    }
+    line = "tonesift --input " + input + " --html " + html + line;
+    char *argv[16];
+    int argc = 0;
+    for (char *p = std::strtok(line.data(), " "); p && argc < 16; p = std::strtok(nullptr, " "))
+        argv[argc++] = p;
+    const int status = tonesift_main(argc, argv);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    for (int fd = 1; fd <= 2; ++fd) saved[fd - 1] >= 0 ? dup2(saved[fd - 1], fd) : close(fd);
+    for (int fd : saved) close(fd);
+    if (status != 0 && status != 1) std::abort();
+    std::string page = slurp(html);
+    unlink(html.c_str());
+    page.erase(0, page.find("<body")); // the title names the input
+    if (const size_t t = page.find("report generated"); t != std::string::npos) page.erase(t, 40);
+    return std::to_string(status) + "\n" + slurp(out) + slurp(err) + page;
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     static char dir[] = "/dev/shm/tonesift-fuzz-XXXXXX";
-    static const std::string g_dir = mkdtemp(dir) ? dir : (std::abort(), "");
+    if (g_dir.empty()) {
+        if (!mkdtemp(dir)) std::abort();
+        g_dir = dir;
+        std::signal(SIGPIPE, SIG_IGN); // the writer learns that the reader stopped
+    }
     if (size < 4) return 0;
     // The last four bytes choose the query; the rest is the file.
     const uint8_t *tail = data + size - 4;
     size -= 4;
-    const std::string in = g_dir + "/in.wav", html = g_dir + "/out.html";
+    const std::string in = g_dir + "/in.wav";
     FILE *f = std::fopen(in.c_str(), "wb");
     if (!f || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) std::abort();
     WavData wav;
@@ -43,18 +128,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     }
 
     static const char *windows[] = {"1024", "2048", "4096", "8192", "16384", "32768"};
-    static const char *formats[] = {"--json", "--csv", "--top", "--top"};
-    std::string at = std::to_string((tail[0] | tail[1] << 8) * (tail[2] & 0x0F));
-    std::string channel = std::to_string(static_cast<int>(tail[3] % 10) - 1);
-    const char *fmt = formats[(tail[2] >> 4) & 3];
-    std::string line = "tonesift --input " + in + " --at-sample " + at + " --window-samples " +
-                       windows[tail[3] % 6] + " --channel " + channel + " --html " + html + " " + fmt + " 64";
-    char *argv[13];
-    int argc = 0;
-    for (char *p = std::strtok(line.data(), " "); p && argc < 13; p = std::strtok(nullptr, " "))
-        argv[argc++] = p;
-    const int status = tonesift_main(fmt[2] == 't' ? 13 : 12, argv);
-    if (status != 0 && status != 1) std::abort();
-    unlink(html.c_str());
+    static const char *formats[] = {" --json", " --csv", "", ""};
+    const std::string query = " --at-sample " + std::to_string((tail[0] | tail[1] << 8) * (tail[2] & 0x0F)) +
+                              " --window-samples " + windows[tail[3] % 6] + " --channel " +
+                              std::to_string(static_cast<int>(tail[3] % 10) - 1) + " --top 64" +
+                              formats[(tail[2] >> 4) & 3];
+    const std::string from_file = answer(query, in);
+    int fds[2];
+    if (pipe(fds) != 0) std::abort();
+    std::thread writer([&] {
+        for (size_t done = 0; done < size;) {
+            const ssize_t n = write(fds[1], data + done, size - done);
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+        close(fds[1]);
+    });
+    const std::string name = "/dev/fd/" + std::to_string(fds[0]);
+    const std::string from_pipe = answer(query, name);
+    close(fds[0]); // a writer still blocked learns that nobody reads
+    writer.join();
+    if (!stream_rules_apply(data, size) && normal(from_pipe, name, in) != normal(from_file, in, in)) {
+        std::fprintf(stderr, "file:\n%s\npipe:\n%s\n", from_file.c_str(), from_pipe.c_str());
+        std::abort();
+    }
     return 0;
 }

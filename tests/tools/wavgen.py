@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Writes WAV files for the test tables, fuzz seeds, examples and benchmarks.
 
-wavgen FILE [i16|i24|i32|f32|f64] [rate=R] [ch=C] [frames=F] [ext[=MASK]]
-       [tone=CH|*:FREQ:AMP[:PHASE]]... [noise=AMP] [set=INDEX:VALUE]...
+wavgen FILE|- [i16|i24|i32|f32|f64] [rate=R] [ch=C] [frames=F] [ext[=MASK]]
+       [tone=CH|*:FREQ:AMP[:PHASE]]... [noise=AMP] [set=INDEX:VALUE]... [sizes=S]
   Defaults: i16, 48000 Hz, one channel, one second; silence but for the tones
   and repeatable noise (drawn channel after channel); `set` overwrites one
-  interleaved sample. Integers are rounded half away from zero and clamped.
+  interleaved sample; `sizes` declares S as the RIFF and data sizes, as a
+  writer on a pipe leaves them. Integers are rounded half away from zero and clamped.
 wavgen FILE|- raw [riff] PIECE...
   Any layout, lies included. riff: RIFF, size, WAVE around what follows;
   bytes=BODY as it is; ID=BODY a chunk ('_' is a space) padded when odd;
@@ -92,7 +93,7 @@ def raw(pieces):
 
 
 def parse(args):
-    d = {"enc": 16, "rate": 48000, "ch": 1, "frames": None, "ext": None, "noise": 0.0, "tones": [], "set": {}}
+    d = {"enc": 16, "rate": 48000, "ch": 1, "frames": None, "ext": None, "noise": 0.0, "tones": [], "set": {}, "sizes": None}
     for a in args:
         key, _, v = a.partition("=")
         if a in ENCODINGS:
@@ -104,6 +105,8 @@ def parse(args):
         elif key == "tone":
             ch, freq, amp, *phase = v.split(":")
             d["tones"].append((None if ch == "*" else int(ch), float(freq), float(amp), float((phase or [0])[0])))
+        elif key == "sizes":
+            d["sizes"] = int(v, 0)
         elif key == "noise":
             d["noise"] = float(v)
         elif key == "set":
@@ -125,8 +128,8 @@ def samples(d):
     ext = d["ext"] is not None
     fmt = fmt_body(0xFFFE if ext else 3 if is_float else 1, channels, rate, bits, 40 if ext else 16,
                    3 if is_float else 1, d["ext"] or 0)
-    yield (header("RIFF", 4 + 8 + len(fmt) + 8 + data_bytes + data_bytes % 2) + b"WAVE" + header("fmt ", len(fmt)) +
-           fmt + header("data", data_bytes))
+    riff, data = (d["sizes"],) * 2 if d["sizes"] is not None else (4 + 8 + len(fmt) + 8 + data_bytes + data_bytes % 2, data_bytes)
+    yield header("RIFF", riff) + b"WAVE" + header("fmt ", len(fmt)) + fmt + header("data", data)
     state, draws = 0x2545F4914F6CDD1D, array("d")
     for _ in range(frames * channels if noise else 0):  # channel-major
         state = (state * 6364136223846793005 + 1442695040888963407) & 0xFFFFFFFFFFFFFFFF
