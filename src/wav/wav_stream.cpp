@@ -123,8 +123,8 @@ void take_samples(DataChunk *chunk, const unsigned char *bytes, uint64_t index, 
         for (uint64_t k = 0; k < chunk->kept_channels; ++k) {
             const uint64_t s = f * channels + chunk->kept_channel + k;
             if (s >= index && s < index + count)
-                chunk->kept[k * chunk->kept_frames + f - kept_first] =
-                    wav_convert_one(encoding, bytes + (s - index) * width);
+                chunk->kept[k * chunk->kept_frames + f - kept_first] = wav_convert_one(
+                    encoding, bytes + (s - index) * width);
         }
 }
 
