@@ -9,7 +9,6 @@ secs=${1:-60}
 corpus=${2:-build-fuzz/corpus}
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DTONESIFT_FUZZ=ON -DTONESIFT_TESTS=OFF >/dev/null
 cmake --build build-fuzz -j >/dev/null
-bin=build-fuzz/tests/fuzz
 mkdir -p "$corpus/seeds" "$corpus/found" build-fuzz/artifacts
 sh tests/fuzz/make_seeds.sh "$PWD/tests/tools/wavgen.py" "$corpus/seeds"
 echo "== fuzzing for ${secs}s"

@@ -15,6 +15,7 @@ for need in cmake:cmake g++:g++ shelltest:shelltestrunner chromium:chromium node
   command -v "${need%%:*}" >/dev/null 2>&1 || missing="$missing ${need#*:}"
 done
 [ -e /usr/include/gtest/gtest.h ] || missing="$missing libgtest-dev"
+[ -x /usr/bin/time ] || missing="$missing time" # GNU time, for bench/run.sh's peak memory
 for pkg in "$@"; do dpkg -s "$pkg" >/dev/null 2>&1 || missing="$missing $pkg"; done
 if [ -n "$missing" ]; then
   echo "== installing:$missing"

@@ -2,7 +2,10 @@
 
 #include <cmath>
 
-const char *platform_nan_text(double value) { return std::signbit(value) ? "-nan" : "nan"; }
+void platform_format_fixed(char *out, size_t size, int decimals, double value) {
+    if (std::isnan(value)) std::snprintf(out, size, "%s", std::signbit(value) ? "-nan" : "nan");
+    else std::snprintf(out, size, "%.*f", decimals, value);
+}
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN

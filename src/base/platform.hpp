@@ -16,9 +16,12 @@
 #define PRINTF_LIKE(format_index, first_arg) __attribute__((format(printf, format_index, first_arg)))
 #endif
 
-// printf spells a NaN as each C library likes; the program spells it as
-// glibc does, everywhere: "-nan" when its sign bit is set, else "nan".
-const char *platform_nan_text(double value);
+// printf's "%.<decimals>f" of `value`, cut to `size` as snprintf cuts, but
+// a NaN spelled as glibc spells it, everywhere ("-nan" when its sign bit is
+// set, else "nan"): each C library spells it as it likes. Up to 6 decimals
+// of any double fit in PLATFORM_FIXED_TEXT bytes.
+constexpr size_t PLATFORM_FIXED_TEXT = 320;
+void platform_format_fixed(char *out, size_t size, int decimals, double value);
 
 // fopen of a UTF-8 path; null when the file can't be opened (on Windows also
 // when the path can't be converted).

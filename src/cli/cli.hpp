@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#define TONESIFT_VERSION "0.7.1-beta"
+// TONESIFT_VERSION comes from the build, where the version is set once.
 
 // The parsed command line. Texts are borrowed from the argument vector.
 struct Options {

@@ -1,4 +1,3 @@
-#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -88,11 +87,10 @@ bool json_add_long(JsonBuf *buf, const char *key, int32_t value, bool more) {
 }
 
 bool json_add_double(JsonBuf *buf, const char *key, double value, bool more) {
+    char number[PLATFORM_FIXED_TEXT];
     char line[160];
-    if (std::isnan(value))
-        return append_line(buf, line, sizeof line, "    \"%s\": %s%s\n", key, platform_nan_text(value),
-                           more ? "," : "");
-    return append_line(buf, line, sizeof line, "    \"%s\": %.6f%s\n", key, value, more ? "," : "");
+    platform_format_fixed(number, sizeof number, 6, value);
+    return append_line(buf, line, sizeof line, "    \"%s\": %s%s\n", key, number, more ? "," : "");
 }
 
 void json_appendf(JsonBuf *buf, const char *format, ...) {

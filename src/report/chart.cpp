@@ -228,8 +228,8 @@ bool make_chart_common(ChartCommon *common, uint64_t bins, double bin_hz, double
     for (uint64_t k = 0; k < bins; ++k) {
         const uint64_t before = common->xs.length;
         const double f = static_cast<double>(k) * bin_hz;
-        if (f >= FREQ_MIN_HZ &&
-            !strbuf_append_number(&common->xs, "", 0, chart_freq_to_x(f, log_span), 2, ','))
+        if (f >= FREQ_MIN_HZ && !(strbuf_append_fixed(&common->xs, chart_freq_to_x(f, log_span)) &&
+                                  strbuf_append_char(&common->xs, ',')))
             return false;
         // Above 20 Hz the axis ends near 1000, so a piece is a few bytes.
         common->lengths[k] = static_cast<uint8_t>(common->xs.length - before);
@@ -256,7 +256,7 @@ bool write_trace_polyline(StrBuf *out, const double *levels, uint64_t bins, cons
             x_bytes += common.lengths[first + k];
         }
         // A bin below 20 Hz has no piece and no point.
-        if (!strbuf_append_fixed_pieces(out, x, common.lengths.data + first, ys, count, 2, ' ')) return false;
+        if (!strbuf_append_fixed_pieces(out, x, common.lengths.data + first, ys, count, ' ')) return false;
         x += x_bytes;
     }
     return strbuf_append(out, "\"/>\n");
@@ -264,28 +264,27 @@ bool write_trace_polyline(StrBuf *out, const double *levels, uint64_t bins, cons
 
 // "key":[v0,v1,...] with two decimals each.
 bool write_number_array(StrBuf *out, const char *key, const double *values, uint64_t count) {
-    return strbuf_appendf(out, "\"%s\":[", key) && strbuf_append_fixed_list(out, values, count, 2, ',') &&
+    return strbuf_appendf(out, "\"%s\":[", key) && strbuf_append_fixed_list(out, values, count, ',') &&
            strbuf_append(out, "]");
 }
 
 bool write_data_island(StrBuf *out, const char *id_suffix, double bin_hz, double nyquist,
-                       double noise_floor_db, const char *gate_label, const double *levels, uint64_t bins,
-                       const double *freqs, const double *peak_levels, const uint64_t *order,
+                       const char *noise_floor_text, const char *gate_label, const double *levels,
+                       uint64_t bins, const double *freqs, const double *peak_levels, const uint64_t *order,
                        uint64_t count) {
     if (!strbuf_appendf(out,
                         "<script type=\"application/json\" id=\"cv-spectral-data%s\">{\"chartLeft\":%.1f,"
                         "\"chartRight\":%.1f,\"chartTop\":%.1f,\"chartBottom\":%.1f,\"binHz\":%.6f,"
                         "\"nyquistHz\":%.3f,\"freqMinHz\":%.1f,\"dbMin\":%.1f,\"dbMax\":%.1f,"
-                        "\"freqScale\":\"%s\",\"tierNoiseFloorDb\":",
+                        "\"freqScale\":\"%s\",\"tierNoiseFloorDb\":%s,\"tierNonPeakDb\":%s,"
+                        "\"tierPeakDb\":%s,",
                         id_suffix, CHART_LEFT, CHART_RIGHT, CHART_TOP, CHART_BOTTOM, bin_hz, nyquist,
-                        FREQ_MIN_HZ, CHART_FLOOR_DB, DB_MAX, "log") ||
-        !strbuf_append_fixed(out, noise_floor_db, 2) ||
-        !strbuf_appendf(out, ",\"tierNonPeakDb\":%s,\"tierPeakDb\":%s,", "null", "null") ||
+                        FREQ_MIN_HZ, CHART_FLOOR_DB, DB_MAX, "log", noise_floor_text, "null", "null") ||
         !write_number_array(out, "ref", levels, bins) || !strbuf_append(out, ",") ||
         !strbuf_append(out, "\"dut\":null") || !strbuf_append(out, ",\"markers\":[") ||
-        !strbuf_appendf(out, "%s{\"db\":", "") || !strbuf_append_fixed(out, noise_floor_db, 2) ||
-        !strbuf_appendf(out, ",\"text\":\"%s\",\"color\":\"%s\",\"dash\":\"%s\",\"align\":\"%s\"}",
-                        gate_label, "--gate", "4,3", "left") ||
+        !strbuf_appendf(out,
+                        "%s{\"db\":%s,\"text\":\"%s\",\"color\":\"%s\",\"dash\":\"%s\",\"align\":\"%s\"}", "",
+                        noise_floor_text, gate_label, "--gate", "4,3", "left") ||
         !strbuf_append(out, "]") || !strbuf_append(out, ",\"failMarker\":null") ||
         !strbuf_append(out, ",\"peaks\":["))
         return false;
@@ -332,10 +331,13 @@ bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_sam
     const uint64_t bins = window_samples / 2;
     const double bin_hz = chart_bin_hz(audio.sample_rate, window_samples);
     const double nyquist = static_cast<double>(audio.sample_rate) * 0.5;
+    char floor_text[PLATFORM_FIXED_TEXT];
     char gate_label[40];
-    if (std::isnan(noise_floor_db))
-        std::snprintf(gate_label, sizeof gate_label, "noise floor %sdB", platform_nan_text(noise_floor_db));
-    else std::snprintf(gate_label, sizeof gate_label, "noise floor %.0fdB", noise_floor_db);
+    platform_format_fixed(floor_text, sizeof floor_text, 0, noise_floor_db);
+    // Cut at 39 bytes, as for a floor of hundreds of digits.
+    if (std::snprintf(gate_label, sizeof gate_label, "noise floor %sdB", floor_text) < 0)
+        gate_label[0] = '\0';
+    platform_format_fixed(floor_text, sizeof floor_text, 2, noise_floor_db);
 
     const uint64_t count = peak_count;
     uint64_t order[MAX_TOP_PEAKS];
@@ -356,6 +358,6 @@ bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_sam
            write_trace_polyline(out, levels, bins, "--ref-trace", common) &&
            write_peak_markers(out, peak_freqs, peak_levels, order, count, nyquist) &&
            strbuf_append(out, "</svg>\n") &&
-           write_data_island(out, id_suffix, bin_hz, nyquist, noise_floor_db, gate_label, levels, bins,
+           write_data_island(out, id_suffix, bin_hz, nyquist, floor_text, gate_label, levels, bins,
                              peak_freqs, peak_levels, order, count);
 }

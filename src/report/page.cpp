@@ -125,6 +125,8 @@ bool write_key_figures(StrBuf *page, const QueryReport &report) {
     uint64_t peaks_found = 0;
     for (uint64_t i = 0; i < report.result_count; ++i) peaks_found += report.results[i].peak_count;
     const QueryWindow &w = report.window;
+    char floor_text[PLATFORM_FIXED_TEXT];
+    platform_format_fixed(floor_text, sizeof floor_text, 1, w.noise_floor_db);
     return strbuf_append(page, "<div class=\"kpi-grid\">\n") &&
            strbuf_appendf(page,
                           "<div class=\"kpi\">\n<div class=\"k\">Window</div>\n<div "
@@ -135,10 +137,10 @@ bool write_key_figures(StrBuf *page, const QueryReport &report) {
                           "<div class=\"kpi\">\n<div class=\"k\">Resolution</div>\n<div "
                           "class=\"v\">%.2f<small> Hz/bin</small></div>\n</div>\n",
                           w.resolution_hz) &&
-           strbuf_append(page,
-                         "<div class=\"kpi\">\n<div class=\"k\">Noise Floor</div>\n<div class=\"v\">") &&
-           strbuf_append_fixed(page, w.noise_floor_db, 1) &&
-           strbuf_append(page, "<small> dB</small></div>\n</div>\n") &&
+           strbuf_appendf(page,
+                          "<div class=\"kpi\">\n<div class=\"k\">Noise Floor</div>\n<div "
+                          "class=\"v\">%s<small> dB</small></div>\n</div>\n",
+                          floor_text) &&
            strbuf_appendf(page,
                           "<div class=\"kpi\">\n<div class=\"k\">Peaks Found</div>\n<div "
                           "class=\"v\">%zu</div>\n<div class=\"kpi-note\">min separation %.1f "

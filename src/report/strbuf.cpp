@@ -1,10 +1,7 @@
-#include <charconv>
-#include <cmath>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <type_traits>
 
 #include "base/heap.hpp"
 #include "report/strbuf.hpp"
@@ -122,16 +119,14 @@ char *write_whole(char *p, uint64_t whole) {
     return p + digits;
 }
 
-// printf's "%.*f" for 0 to 3 decimals of a value below 2^52 in magnitude,
-// done in integers: the value is m * 2^-s with s > 0, so value * 10^d is
-// m * 10^d (below 2^63) shifted right by s, rounded half to even on the bits
-// shifted out, as printf rounds the exact value. Returns the end of the text
-// written at `out` (24 bytes suffice), or null when the value is not of that
-// kind. Why: through the library's conversion alone, a page of eight 32768-
-// sample charts takes 1.97 x as long (paired runs, 2026-12).
-template <int decimals> [[gnu::always_inline]] inline char *format_fixed_exactly(double value, char *out) {
-    if constexpr (decimals < 0 || decimals > 3) return nullptr;
-    constexpr uint32_t scale = decimals == 0 ? 1 : decimals == 1 ? 10 : decimals == 2 ? 100 : 1000;
+// printf's "%.2f" of a value below 2^52 in magnitude, done in integers: the
+// value is m * 2^-s with s > 0, so value * 100 is m * 100 (below 2^63)
+// shifted right by s, rounded half to even on the bits shifted out, as printf
+// rounds the exact value. Returns the end of the text written at `out` (24
+// bytes suffice), or null when the value is not of that kind. Why: through
+// the library's conversion alone, a page of eight 32768-sample charts takes
+// 1.97 x as long (paired runs, 2026-12).
+[[gnu::always_inline]] inline char *format_two_decimals(double value, char *out) {
     if (!(value < 4503599627370496.0 && value > -4503599627370496.0)) return nullptr;
     uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
@@ -139,7 +134,7 @@ template <int decimals> [[gnu::always_inline]] inline char *format_fixed_exactly
     uint64_t m = bits & ((uint64_t{1} << 52) - 1);
     if (biased != 0) m |= uint64_t{1} << 52;
     const uint64_t shift = biased != 0 ? 1075 - biased : 1074;
-    const uint64_t scaled = m * scale;
+    const uint64_t scaled = m * 100;
     uint64_t q = 0;
     if (shift < 64) { // else the value is far below half a unit of the last place
         q = scaled >> shift;
@@ -152,12 +147,12 @@ template <int decimals> [[gnu::always_inline]] inline char *format_fixed_exactly
     *p = '-';
     p += bits >> 63;
     uint32_t fraction;
-    if (q < uint64_t{1000} * scale) {
+    if (q < 100000) {
         // A chart's coordinates and levels: up to three digits, without
         // branches, in one register with the leading zeros shifted out.
-        const uint32_t q32 = static_cast<uint32_t>(q);
-        const uint32_t whole = q32 / scale;
-        fraction = q32 - whole * scale;
+        const auto q32 = static_cast<uint32_t>(q);
+        const uint32_t whole = q32 / 100;
+        fraction = q32 - whole * 100;
         const uint32_t high = whole / 100;
         const uint32_t low = whole - high * 100;
         const uint32_t skip = static_cast<uint32_t>(whole < 100) + static_cast<uint32_t>(whole < 10);
@@ -171,51 +166,25 @@ template <int decimals> [[gnu::always_inline]] inline char *format_fixed_exactly
         p[2] = static_cast<char>(three >> 16);
         p += 3 - skip;
     } else {
-        fraction = static_cast<uint32_t>(q % scale);
-        p = write_whole(p, q / scale);
+        fraction = static_cast<uint32_t>(q % 100);
+        p = write_whole(p, q / 100);
     }
-    if (decimals == 0) return p;
     *p++ = '.';
-    if (decimals == 3) {
-        *p++ = static_cast<char>('0' + fraction / 100);
-        fraction %= 100;
-    }
-    if (decimals == 1) {
-        *p++ = static_cast<char>('0' + fraction);
-    } else {
-        *p++ = PAIRS[2 * fraction];
-        *p++ = PAIRS[2 * fraction + 1];
-    }
+    *p++ = PAIRS[2 * fraction];
+    *p++ = PAIRS[2 * fraction + 1];
     return p;
-}
-
-// Calls `f` with the decimals as a constant, so that the divisions by
-// 10^decimals become multiplications; -1 stands for any other count.
-template <typename F> auto with_decimals(int decimals, F f) {
-    switch (decimals) {
-    case 0: return f(std::integral_constant<int, 0>{});
-    case 1: return f(std::integral_constant<int, 1>{});
-    case 2: return f(std::integral_constant<int, 2>{});
-    case 3: return f(std::integral_constant<int, 3>{});
-    default: return f(std::integral_constant<int, -1>{});
-    }
-}
-
-char *format_fixed_exactly(double value, int decimals, char *out) {
-    return with_decimals(decimals, [&](auto d) { return format_fixed_exactly<d.value>(value, out); });
 }
 
 } // namespace
 
-bool strbuf_append_fixed(StrBuf *buf, double value, int decimals) {
-    // Fixed notation with a precision is defined as printf's "%.*f" in the C
-    // locale, byte for byte; the chart's many coordinates and levels come
-    // through here, so the common case is formatted in integers, the rest by
-    // the library's exact conversion straight into the spare room, and only
-    // when that is too small does printf measure and grow the buffer.
+bool strbuf_append_fixed(StrBuf *buf, double value) {
+    // Fixed notation with a precision is defined as printf's in the C locale,
+    // byte for byte; the chart's many coordinates and levels come through
+    // here, so the common case is formatted in integers, in place when there
+    // is room, and only the rest by the library.
     const uint64_t required = strbuf_required(buf, 24);
     if (required != 0 && buf->capacity >= required) {
-        char *const end = format_fixed_exactly(value, decimals, buf->data + buf->length);
+        char *const end = format_two_decimals(value, buf->data + buf->length);
         if (end) {
             *end = '\0';
             buf->length = static_cast<uint64_t>(end - buf->data);
@@ -223,21 +192,10 @@ bool strbuf_append_fixed(StrBuf *buf, double value, int decimals) {
         }
     } else {
         char text[24];
-        const char *const end = format_fixed_exactly(value, decimals, text);
+        const char *const end = format_two_decimals(value, text);
         if (end) return strbuf_append_bytes(buf, text, static_cast<size_t>(end - text));
     }
-    if (std::isnan(value)) return strbuf_append(buf, platform_nan_text(value));
-    if (buf->data && buf->capacity > buf->length + 1) {
-        char *const first = buf->data + buf->length;
-        char *const last = buf->data + buf->capacity - 1; // keep room for the terminator
-        const std::to_chars_result r = std::to_chars(first, last, value, std::chars_format::fixed, decimals);
-        if (r.ec == std::errc()) {
-            buf->length += static_cast<uint64_t>(r.ptr - first);
-            buf->data[buf->length] = '\0';
-            return true;
-        }
-    }
-    return strbuf_appendf(buf, "%.*f", decimals, value);
+    return strbuf_appendf(buf, "%.2f", value);
 }
 
 namespace {
@@ -247,11 +205,10 @@ namespace {
 // gives entry i, or false to leave it out. Room for the common case, a
 // number of at most 24 bytes, is made ahead and the entry written in place
 // with the text's end kept in a register; any other value goes the long way.
-// With `padded`, every `before` is at most 8 bytes and 8 can be read there,
-// so it is copied as one word. Why: appended a piece at a time, a page of
+// Every `before` is at most 8 bytes and 8 can be read there, so it is
+// copied as one word. Why: appended a piece at a time, a page of
 // eight 32768-sample charts takes 1.16 x as long (paired runs, 2026-12).
-template <int decimals, bool padded, typename Entry>
-bool append_entries(StrBuf *buf, uint64_t count, int runtime_decimals, char after, Entry entry) {
+template <typename Entry> bool append_entries(StrBuf *buf, uint64_t count, char after, Entry entry) {
     char *p = buf->data ? buf->data + buf->length : nullptr;
     const char *limit = buf->data ? buf->data + buf->capacity : nullptr;
     const auto settle = [&] { // the text so far counted and terminated
@@ -270,15 +227,15 @@ bool append_entries(StrBuf *buf, uint64_t count, int runtime_decimals, char afte
             p = buf->data + buf->length;
             limit = buf->data + buf->capacity;
         }
-        std::memcpy(p, before, padded ? 8 : n);
-        char *const end = format_fixed_exactly<decimals>(value, p + n);
+        std::memcpy(p, before, 8);
+        char *const end = format_two_decimals(value, p + n);
         if (end) {
             p = end;
             if (after != '\0') *p++ = after;
             continue;
         }
         settle();
-        if (!strbuf_append_bytes(buf, before, n) || !strbuf_append_fixed(buf, value, runtime_decimals) ||
+        if (!strbuf_append_bytes(buf, before, n) || !strbuf_append_fixed(buf, value) ||
             (after != '\0' && !strbuf_append_char(buf, after)))
             return false;
         p = buf->data + buf->length;
@@ -290,44 +247,25 @@ bool append_entries(StrBuf *buf, uint64_t count, int runtime_decimals, char afte
 
 } // namespace
 
-bool strbuf_append_number(StrBuf *buf, const char *before, size_t n, double value, int decimals, char after) {
-    return with_decimals(decimals, [&](auto d) {
-        return append_entries<d.value, false>(buf, 1, decimals, after,
-                                              [&](uint64_t, const char **b, size_t *bn, double *v) {
-                                                  *b = before;
-                                                  *bn = n;
-                                                  *v = value;
-                                                  return true;
-                                              });
-    });
-}
-
-bool strbuf_append_fixed_list(StrBuf *buf, const double *values, uint64_t count, int decimals,
-                              char separator) {
+bool strbuf_append_fixed_list(StrBuf *buf, const double *values, uint64_t count, char separator) {
     const char padded_separator[8] = {separator};
-    return with_decimals(decimals, [&](auto d) {
-        return append_entries<d.value, true>(buf, count, decimals, '\0',
-                                             [&](uint64_t i, const char **b, size_t *n, double *v) {
-                                                 *b = padded_separator;
-                                                 *n = i > 0 ? 1 : 0;
-                                                 *v = values[i];
-                                                 return true;
-                                             });
+    return append_entries(buf, count, '\0', [&](uint64_t i, const char **b, size_t *n, double *v) {
+        *b = padded_separator;
+        *n = i > 0 ? 1 : 0;
+        *v = values[i];
+        return true;
     });
 }
 
 bool strbuf_append_fixed_pieces(StrBuf *buf, const char *pieces, const uint8_t *lengths, const double *values,
-                                uint64_t count, int decimals, char after) {
-    return with_decimals(decimals, [&](auto d) {
-        return append_entries<d.value, true>(buf, count, decimals, after,
-                                             [&](uint64_t i, const char **b, size_t *n, double *v) {
-                                                 if (lengths[i] == 0) return false;
-                                                 *b = pieces;
-                                                 *n = lengths[i];
-                                                 *v = values[i];
-                                                 pieces += lengths[i];
-                                                 return true;
-                                             });
+                                uint64_t count, char after) {
+    return append_entries(buf, count, after, [&](uint64_t i, const char **b, size_t *n, double *v) {
+        if (lengths[i] == 0) return false;
+        *b = pieces;
+        *n = lengths[i];
+        *v = values[i];
+        pieces += lengths[i];
+        return true;
     });
 }
 

@@ -43,21 +43,17 @@ bool strbuf_append_char(StrBuf *buf, char c);
 bool strbuf_appendf(StrBuf *buf, const char *format, ...) PRINTF_LIKE(2, 3);
 // Appends `n` bytes as they are.
 bool strbuf_append_bytes(StrBuf *buf, const char *bytes, size_t n);
-// Appends `value` exactly as "%.<decimals>f" would, only faster.
-bool strbuf_append_fixed(StrBuf *buf, double value, int decimals);
-// One entry of a long list of numbers: the `n` bytes at `before`, `value` as
-// strbuf_append_fixed writes it, then `after` unless that is '\0'. On
-// false, any part of the entry may have been appended.
-bool strbuf_append_number(StrBuf *buf, const char *before, size_t n, double value, int decimals, char after);
+// Appends `value` exactly as "%.2f" would, only faster: the chart's numbers
+// all have two decimals.
+bool strbuf_append_fixed(StrBuf *buf, double value);
 // The values as strbuf_append_fixed writes them, `separator` between two.
-bool strbuf_append_fixed_list(StrBuf *buf, const double *values, uint64_t count, int decimals,
-                              char separator);
+bool strbuf_append_fixed_list(StrBuf *buf, const double *values, uint64_t count, char separator);
 // For each value, its piece, the value as strbuf_append_fixed writes it and
 // `after`; piece i is the next lengths[i] bytes at `pieces`, and a value
 // whose piece is empty is left out. A piece is at most 8 bytes, and 8 bytes
 // from the start of any piece can be read.
 bool strbuf_append_fixed_pieces(StrBuf *buf, const char *pieces, const uint8_t *lengths, const double *values,
-                                uint64_t count, int decimals, char after);
+                                uint64_t count, char after);
 
 // Text with " & ' < > replaced by entities. On false, the bytes before the
 // failing one stay appended. An empty text allocates nothing.
