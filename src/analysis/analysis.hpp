@@ -64,21 +64,23 @@ QueryWindow make_query_window(uint32_t sample_rate, uint32_t query_sample, uint6
 // by the caller; every block goes with it.
 struct SpectrumWork {
     uint64_t n = 0;
-    HeapSlab memory;               // everything below, in one block
-    double *window = nullptr;      // n weights
-    double *twiddles = nullptr;    // 2 n, fft_twiddles' table
-    double *parts = nullptr;       // n real parts, then n imaginary ones a little
-                                   // after; the magnitudes and levels may leave in
-                                   // the first halves of the two
-    Peak *candidates = nullptr;    // n / 2; until the peaks are sought, the
-                                   // window's samples arrive in their room
-    double *kept_levels = nullptr; // room for spectra a caller keeps, n / 2 levels each
+    HeapSlab memory;                // everything below, in one block
+    double *window = nullptr;       // n weights
+    double *twiddles = nullptr;     // 2 n, fft_twiddles' table
+    double *parts = nullptr;        // n real parts, then n imaginary ones a little
+                                    // after; the magnitudes and levels may leave in
+                                    // the first halves of the two
+    Peak *candidates = nullptr;     // n / 2; until the peaks are sought, the
+                                    // window's samples arrive in their room
+    double *kept_spectra = nullptr; // room for spectra a caller keeps, n / 2 levels
+                                    // then n / 2 magnitudes each
     double *re() { return parts; }
     double *im() { return parts + n + SPLIT_SKEW; }
     double *magnitudes() { return re(); }
     double *levels() { return im(); }
     double *samples() { return reinterpret_cast<double *>(candidates); }
-    double *kept(uint64_t i) { return kept_levels + i * (n / 2); }
+    double *kept_levels(uint64_t i) { return kept_spectra + i * n; }
+    double *kept_magnitudes(uint64_t i) { return kept_spectra + i * n + n / 2; }
     // Doubles between the two parts, so that re[i] and im[i] never share a
     // cache set (two arrays a power of two apart would).
     static constexpr uint64_t SPLIT_SKEW = 40;

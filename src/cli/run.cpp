@@ -60,31 +60,27 @@ static int fail_after_load(WavData *wav, const Options &o, Step failed) {
     return 1;
 }
 
-// Fills the report's channel results and, when `chart_levels` is given,
-// leaves result i's n/2 levels at chart_levels[i] as the report's charts
-// show them; false when a window could not be read.
-static bool analyze_channels(const Options &o, const WavData &wav, SpectrumWork *work,
-                             double *const *chart_levels, QueryReport *report) {
+// Fills the report's channel results. With `spectra`, result i's levels and
+// magnitudes stay there, where the report's charts find them; without, they
+// pass through the working memory.
+static bool analyze_channels(const Options &o, const WavData &wav, SpectrumWork *work, Spectrum *spectra,
+                             QueryReport *report) {
     uint32_t first = 0;
     uint32_t last = wav.channels; // one past
     if (o.channel >= 0) {
         first = static_cast<uint32_t>(o.channel);
         last = first + 1;
     }
-    const uint64_t bins = work->n / 2;
     for (uint32_t ch = first; ch < last && report->result_count < MAX_CHANNEL_RESULTS; ++ch) {
-        ChannelResult &slot = report->results[report->result_count];
+        const uint64_t i = report->result_count;
+        ChannelResult &slot = report->results[i];
         slot.channel = ch;
-        // A kept spectrum is analysed where it is kept, and then given the
-        // chart's floor.
-        double *levels = chart_levels ? chart_levels[report->result_count] : work->levels();
-        double *magnitudes = work->magnitudes();
+        double *levels = spectra ? work->kept_levels(i) : work->levels();
+        double *magnitudes = spectra ? work->kept_magnitudes(i) : work->magnitudes();
         int64_t found = analyze_channel(work, wav, ch, report->window, static_cast<uint64_t>(o.top),
                                         slot.top_peaks, MAX_TOP_PEAKS, levels, magnitudes);
         if (found < 0) return false;
-        if (chart_levels)
-            for (uint64_t k = 0; k < bins; ++k)
-                if (!(magnitudes[k] > 0.0)) levels[k] = CHART_FLOOR_DB;
+        if (spectra) spectra[i] = {levels, magnitudes};
         slot.peak_count = static_cast<uint64_t>(found);
         ++report->result_count;
     }
@@ -150,15 +146,11 @@ int tonesift_main(int argc, char **argv) {
     const uint64_t results = o.channel >= 0
                                  ? 1
                                  : (wav.channels < MAX_CHANNEL_RESULTS ? wav.channels : MAX_CHANNEL_RESULTS);
-    // Only the report reads the levels again: each result's are kept, the
-    // last one's where the working memory leaves them.
+    // Only the report reads the spectra again: then each result keeps its own.
     SpectrumWork work;
     ReportSource source{o.input, &wav, &report, TONESIFT_VERSION, &work, {}};
-    if (!spectrum_work_init(&work, n, o.html ? results - 1 : 0))
-        return fail_after_load(&wav, o, Step::analysis);
-    for (uint64_t i = 0; o.html && i < results; ++i)
-        source.levels[i] = i + 1 < results ? work.kept(i) : work.levels();
-    if (!analyze_channels(o, wav, &work, o.html ? source.levels : nullptr, &report))
+    if (!spectrum_work_init(&work, n, o.html ? results : 0) ||
+        !analyze_channels(o, wav, &work, o.html ? source.spectra : nullptr, &report))
         return fail_after_load(&wav, o, Step::analysis);
     if (o.html && !write_html_report(o.html, source)) return fail_after_load(&wav, o, Step::report);
     wav_free(&wav);

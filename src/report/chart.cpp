@@ -60,18 +60,38 @@ double chart_freq_to_x(double freq_hz, double log_span) {
     return CHART_LEFT + (CHART_RIGHT - CHART_LEFT) * (std::log10(f) - LOG10_FREQ_MIN) / log_span;
 }
 
-// Stable ascending order of `keys` as indices into `out` (count entries).
-void sort_indices_ascending(const double *keys, uint64_t count, uint64_t *out) {
+// Stable ascending order of the peaks' frequencies as indices into `out`.
+void sort_by_frequency(const Peak *peaks, uint64_t count, uint64_t *out) {
     for (uint64_t i = 0; i < count; ++i) out[i] = i;
     for (uint64_t i = 1; i < count; ++i) {
         const uint64_t moving = out[i];
         uint64_t j = i;
-        while (j > 0 && keys[out[j - 1]] > keys[moving]) {
+        while (j > 0 && peaks[out[j - 1]].frequency_hz > peaks[moving].frequency_hz) {
             out[j] = out[j - 1];
             --j;
         }
         out[j] = moving;
     }
+}
+
+// What one chart draws, decided once.
+struct Chart {
+    const Peak *peaks;
+    uint64_t count;
+    uint64_t order[MAX_TOP_PEAKS]; // the peaks in frequency order
+    Spectrum spectrum;
+    uint64_t bins;
+    double bin_hz;
+    double nyquist;
+    char id_suffix[16];
+    char floor_text[PLATFORM_FIXED_TEXT]; // "%.2f" of the noise floor
+    char gate_label[40];
+};
+
+// The level a chart shows for bin k: a bin of magnitude zero sits on the
+// chart's floor, whatever level the analysis gave it.
+double shown_level(const Spectrum &s, uint64_t k) {
+    return s.magnitudes[k] > 0.0 ? s.levels[k] : CHART_FLOOR_DB;
 }
 
 // Grid frequencies m x 10^e for e = 1 .. 5 (outer) and the given mantissas
@@ -155,12 +175,11 @@ bool write_grid_and_axes(StrBuf *out, double nyquist) {
 
 // Labels of neighbouring peaks (in frequency order) alternate between two
 // heights; that is the only collision handling.
-bool write_peak_markers(StrBuf *out, const double *freqs, const double *levels, const uint64_t *order,
-                        uint64_t count, double nyquist) {
-    for (uint64_t j = 0; j < count; ++j) {
-        const double f = freqs[order[j]];
-        const double level = levels[order[j]];
-        const double x = chart_freq_to_x(f, chart_log_span(nyquist));
+bool write_peak_markers(StrBuf *out, const Chart &chart) {
+    for (uint64_t j = 0; j < chart.count; ++j) {
+        const double f = chart.peaks[chart.order[j]].frequency_hz;
+        const double level = chart.peaks[chart.order[j]].level_db;
+        const double x = chart_freq_to_x(f, chart_log_span(chart.nyquist));
         const bool tall = (j % 2) == 1;
         double dot_y;
         double lead_start;
@@ -239,20 +258,19 @@ bool make_chart_common(ChartCommon *common, uint64_t bins, double bin_hz, double
 
 // The spectrum trace: one "%.2f,%.2f " point per bin from 20 Hz up, its x
 // taken from the page's common text.
-bool write_trace_polyline(StrBuf *out, const double *levels, uint64_t bins, const char *colour_var,
-                          const ChartCommon &common) {
+bool write_trace_polyline(StrBuf *out, const Chart &chart, const ChartCommon &common) {
     if (!strbuf_appendf(out, "<polyline fill=\"none\" stroke=\"var(%s)\" stroke-width=\"1.5\" points=\"",
-                        colour_var))
+                        "--ref-trace"))
         return false;
     // The points go out a batch at a time, each y made on the stack.
     constexpr uint64_t BATCH = 256;
     double ys[BATCH];
     const char *x = common.xs.data;
-    for (uint64_t first = 0; first < bins; first += BATCH) {
-        const uint64_t count = bins - first < BATCH ? bins - first : BATCH;
+    for (uint64_t first = 0; first < chart.bins; first += BATCH) {
+        const uint64_t count = chart.bins - first < BATCH ? chart.bins - first : BATCH;
         uint64_t x_bytes = 0;
         for (uint64_t k = 0; k < count; ++k) {
-            ys[k] = chart_db_to_y(levels[first + k]);
+            ys[k] = chart_db_to_y(shown_level(chart.spectrum, first + k));
             x_bytes += common.lengths[first + k];
         }
         // A bin below 20 Hz has no piece and no point.
@@ -262,48 +280,51 @@ bool write_trace_polyline(StrBuf *out, const double *levels, uint64_t bins, cons
     return strbuf_append(out, "\"/>\n");
 }
 
-// "key":[v0,v1,...] with two decimals each.
-bool write_number_array(StrBuf *out, const char *key, const double *values, uint64_t count) {
-    return strbuf_appendf(out, "\"%s\":[", key) && strbuf_append_fixed_list(out, values, count, ',') &&
-           strbuf_append(out, "]");
+// "ref":[v0,v1,...], the levels shown, two decimals each, a batch at a time.
+bool write_levels(StrBuf *out, const Chart &chart) {
+    constexpr uint64_t BATCH = 256;
+    double shown[BATCH];
+    if (!strbuf_append(out, "\"ref\":[")) return false;
+    for (uint64_t first = 0; first < chart.bins; first += BATCH) {
+        const uint64_t count = chart.bins - first < BATCH ? chart.bins - first : BATCH;
+        for (uint64_t k = 0; k < count; ++k) shown[k] = shown_level(chart.spectrum, first + k);
+        if ((first > 0 && !strbuf_append_char(out, ',')) || !strbuf_append_fixed_list(out, shown, count, ','))
+            return false;
+    }
+    return strbuf_append(out, "]");
 }
 
-bool write_data_island(StrBuf *out, const char *id_suffix, double bin_hz, double nyquist,
-                       const char *noise_floor_text, const char *gate_label, const double *levels,
-                       uint64_t bins, const double *freqs, const double *peak_levels, const uint64_t *order,
-                       uint64_t count) {
+bool write_data_island(StrBuf *out, const Chart &chart) {
     if (!strbuf_appendf(out,
                         "<script type=\"application/json\" id=\"cv-spectral-data%s\">{\"chartLeft\":%.1f,"
                         "\"chartRight\":%.1f,\"chartTop\":%.1f,\"chartBottom\":%.1f,\"binHz\":%.6f,"
                         "\"nyquistHz\":%.3f,\"freqMinHz\":%.1f,\"dbMin\":%.1f,\"dbMax\":%.1f,"
                         "\"freqScale\":\"%s\",\"tierNoiseFloorDb\":%s,\"tierNonPeakDb\":%s,"
                         "\"tierPeakDb\":%s,",
-                        id_suffix, CHART_LEFT, CHART_RIGHT, CHART_TOP, CHART_BOTTOM, bin_hz, nyquist,
-                        FREQ_MIN_HZ, CHART_FLOOR_DB, DB_MAX, "log", noise_floor_text, "null", "null") ||
-        !write_number_array(out, "ref", levels, bins) || !strbuf_append(out, ",") ||
-        !strbuf_append(out, "\"dut\":null") || !strbuf_append(out, ",\"markers\":[") ||
+                        chart.id_suffix, CHART_LEFT, CHART_RIGHT, CHART_TOP, CHART_BOTTOM, chart.bin_hz,
+                        chart.nyquist, FREQ_MIN_HZ, CHART_FLOOR_DB, DB_MAX, "log", chart.floor_text, "null",
+                        "null") ||
+        !write_levels(out, chart) || !strbuf_append(out, ",") || !strbuf_append(out, "\"dut\":null") ||
+        !strbuf_append(out, ",\"markers\":[") ||
         !strbuf_appendf(out,
                         "%s{\"db\":%s,\"text\":\"%s\",\"color\":\"%s\",\"dash\":\"%s\",\"align\":\"%s\"}", "",
-                        noise_floor_text, gate_label, "--gate", "4,3", "left") ||
+                        chart.floor_text, chart.gate_label, "--gate", "4,3", "left") ||
         !strbuf_append(out, "]") || !strbuf_append(out, ",\"failMarker\":null") ||
         !strbuf_append(out, ",\"peaks\":["))
         return false;
-    for (uint64_t j = 0; j < count; ++j) {
+    for (uint64_t j = 0; j < chart.count; ++j) {
+        const Peak &peak = chart.peaks[chart.order[j]];
         if (!strbuf_appendf(out, "%s{\"freqHz\":%.3f,\"levelDb\":%.2f,\"tier\":%d}", j == 0 ? "" : ",",
-                            freqs[order[j]], peak_levels[order[j]], static_cast<int>(j % 2)))
+                            peak.frequency_hz, peak.level_db, static_cast<int>(j % 2)))
             return false;
     }
     return strbuf_append(out, "]") && strbuf_append(out, "}</script>\n");
 }
 
-double chart_bin_hz(uint32_t sample_rate, uint64_t window_samples) {
-    return static_cast<double>(sample_rate) / static_cast<double>(window_samples);
-}
-
 } // namespace
 
-bool chart_common_prepare(ChartCommon *common, uint32_t sample_rate, uint64_t window_samples) {
-    return make_chart_common(common, window_samples / 2, chart_bin_hz(sample_rate, window_samples),
+bool chart_common_prepare(ChartCommon *common, const QueryWindow &window, uint32_t sample_rate) {
+    return make_chart_common(common, window.window_samples / 2, window.resolution_hz,
                              static_cast<double>(sample_rate) * 0.5);
 }
 
@@ -319,45 +340,37 @@ int64_t chart_window_start(const WavData &audio, uint64_t window_samples, int32_
     return start;
 }
 
-bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_samples, double noise_floor_db,
-                          int32_t window_start, const char *id_suffix, const double *peak_freqs,
-                          const double *peak_levels, uint64_t peak_count, const double *levels,
+bool write_spectral_chart(StrBuf *out, const ChannelResult &result, const QueryWindow &window,
+                          uint32_t sample_rate, int64_t start, const Spectrum &spectrum,
                           const ChartCommon &common) {
-    // The chart's window always lies wholly inside the file: near either end
-    // it is shifted inward instead of reading silence.
-    if (chart_window_start(audio, window_samples, window_start) < 0)
-        return strbuf_append(out, NOTE_TOO_SHORT);
-
-    const uint64_t bins = window_samples / 2;
-    const double bin_hz = chart_bin_hz(audio.sample_rate, window_samples);
-    const double nyquist = static_cast<double>(audio.sample_rate) * 0.5;
-    char floor_text[PLATFORM_FIXED_TEXT];
-    char gate_label[40];
-    platform_format_fixed(floor_text, sizeof floor_text, 0, noise_floor_db);
+    if (start < 0) return strbuf_append(out, NOTE_TOO_SHORT);
+    Chart chart;
+    chart.peaks = result.top_peaks;
+    chart.count = result.peak_count;
+    sort_by_frequency(chart.peaks, chart.count, chart.order);
+    chart.spectrum = spectrum;
+    chart.bins = window.window_samples / 2;
+    chart.bin_hz = window.resolution_hz;
+    chart.nyquist = static_cast<double>(sample_rate) * 0.5;
+    std::snprintf(chart.id_suffix, sizeof chart.id_suffix, "-ch%u", result.channel);
+    platform_format_fixed(chart.floor_text, sizeof chart.floor_text, 0, window.noise_floor_db);
     // Cut at 39 bytes, as for a floor of hundreds of digits.
-    if (std::snprintf(gate_label, sizeof gate_label, "noise floor %sdB", floor_text) < 0)
-        gate_label[0] = '\0';
-    platform_format_fixed(floor_text, sizeof floor_text, 2, noise_floor_db);
+    if (std::snprintf(chart.gate_label, sizeof chart.gate_label, "noise floor %sdB", chart.floor_text) < 0)
+        chart.gate_label[0] = '\0';
+    platform_format_fixed(chart.floor_text, sizeof chart.floor_text, 2, window.noise_floor_db);
 
-    const uint64_t count = peak_count;
-    uint64_t order[MAX_TOP_PEAKS];
-    if (count > 0) sort_indices_ascending(peak_freqs, count, order);
-
-    const double band_y = chart_db_to_y(noise_floor_db);
+    const double band_y = chart_db_to_y(window.noise_floor_db);
     return strbuf_appendf(out,
                           "<svg viewBox=\"0 0 %.0f %.0f\" preserveAspectRatio=\"none\" "
                           "class=\"cv-spectral-chart\" id=\"cv-spectral-svg%s\" role=\"img\" "
                           "aria-label=\"Spectral snapshot%s\">\n",
-                          VIEW_WIDTH, VIEW_HEIGHT, id_suffix, "") &&
+                          VIEW_WIDTH, VIEW_HEIGHT, chart.id_suffix, "") &&
            strbuf_append_bytes(out, common.grid.data, static_cast<size_t>(common.grid.length)) &&
            strbuf_appendf(out,
                           "<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" "
                           "fill=\"var(--accent)\" opacity=\"0.05\"/>\n",
                           CHART_LEFT, band_y, CHART_RIGHT - CHART_LEFT, CHART_BOTTOM - band_y) &&
-           write_gate_line(out, noise_floor_db, gate_label) &&
-           write_trace_polyline(out, levels, bins, "--ref-trace", common) &&
-           write_peak_markers(out, peak_freqs, peak_levels, order, count, nyquist) &&
-           strbuf_append(out, "</svg>\n") &&
-           write_data_island(out, id_suffix, bin_hz, nyquist, floor_text, gate_label, levels, bins,
-                             peak_freqs, peak_levels, order, count);
+           write_gate_line(out, window.noise_floor_db, chart.gate_label) &&
+           write_trace_polyline(out, chart, common) && write_peak_markers(out, chart) &&
+           strbuf_append(out, "</svg>\n") && write_data_island(out, chart);
 }

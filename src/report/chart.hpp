@@ -3,10 +3,11 @@
 // chart itself.
 //
 //   ChartCommon common;
-//   if (!chart_common_prepare(&common, wav.sample_rate, n)) return false;
-//   // levels: the spectrum of the window at chart_window_start(wav, n, w.window_start)
-//   bool ok = write_spectral_chart(&page, wav, n, -80.0, w.window_start, "-ch0",
-//                                  freqs, peak_levels, count, levels, common);
+//   if (!chart_common_prepare(&common, report.window, wav.sample_rate)) return false;
+//   const int64_t start = chart_window_start(wav, n, report.window.window_start);
+//   // spectrum: spectrum_db's levels and magnitudes of the n frames from `start`
+//   bool ok = write_spectral_chart(&page, report.results[0], report.window, wav.sample_rate, start,
+//                                  spectrum, common);
 #pragma once
 
 #include <cstdint>
@@ -35,22 +36,20 @@ struct ChartCommon {
     }
 };
 
-// Makes `common` what every chart of a window of `window_samples` at
-// `sample_rate` shares; false when memory runs out.
-bool chart_common_prepare(ChartCommon *common, uint32_t sample_rate, uint64_t window_samples);
+// Makes `common` what every chart of the query window's length shares;
+// false when memory runs out.
+bool chart_common_prepare(ChartCommon *common, const QueryWindow &window, uint32_t sample_rate);
 
 // Where the chart of the query window starting at `window_start` begins: the
 // window shifted inward to lie wholly inside the file; -1 when the file is
 // shorter than the window and the chart is only a note.
 int64_t chart_window_start(const WavData &audio, uint64_t window_samples, int32_t window_start);
 
-// One channel's chart: the SVG plus its JSON data island, or only a note
-// when the file is shorter than the window. `levels` are the n/2 levels of
-// the chart's own window (chart_window_start), a bin of magnitude zero read
-// as CHART_FLOOR_DB; `common` is prepared for this window length.
-// `peak_count` is at most MAX_TOP_PEAKS; the peak arrays may be null when it
-// is 0. False when an append failed.
-bool write_spectral_chart(StrBuf *out, const WavData &audio, uint64_t window_samples, double noise_floor_db,
-                          int32_t window_start, const char *id_suffix, const double *peak_freqs,
-                          const double *peak_levels, uint64_t peak_count, const double *levels,
+// One channel's chart of its result: the SVG plus its JSON data island, or
+// only a note when `start`, the chart's window as chart_window_start decided
+// it, is -1. `spectrum` is that window's; a bin of magnitude zero is drawn at
+// CHART_FLOOR_DB. `common` is prepared for the query window. False when an
+// append failed.
+bool write_spectral_chart(StrBuf *out, const ChannelResult &result, const QueryWindow &window,
+                          uint32_t sample_rate, int64_t start, const Spectrum &spectrum,
                           const ChartCommon &common);

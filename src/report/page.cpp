@@ -164,38 +164,46 @@ bool write_peak_table(StrBuf *page, const ChannelResult &result) {
     return strbuf_append(page, "</tbody>\n</table>\n");
 }
 
-// What every chart draws alike, made before the file is opened, together
-// with the levels of the charts' own window: the analysis levels, or where
-// the charts shift their window inside the file, spectra computed here in
-// their place.
-bool prepare_charts(const ReportSource &source, ChartCommon *common) {
-    const QueryWindow &w = source.report->window;
-    const uint64_t n = w.window_samples;
-    const int64_t start = chart_window_start(*source.wav, n, w.window_start);
-    if (start < 0) return true; // every chart is a note
-    if (!chart_common_prepare(common, source.wav->sample_rate, n)) return false;
-    if (start == w.window_start) return true;
-    for (uint64_t i = 0; i < source.report->result_count; ++i)
+// The charts of a page: what they draw alike, where their window lies and
+// each one's spectrum. Where the window is the analysis window, that is the
+// analysis spectrum; where the charts shift it inside the file, the spectra
+// are computed into memory of their own.
+struct Charts {
+    ChartCommon common;
+    int64_t start = -1;
+    HeapArray<double> shifted; // levels then magnitudes of each result
+    Spectrum spectra[MAX_CHANNEL_RESULTS] = {};
+};
+
+bool compute_shifted_spectra(const ReportSource &source, Charts *charts) {
+    const uint64_t n = source.report->window.window_samples;
+    if (!charts->shifted.allocate(source.report->result_count * n)) return false;
+    for (uint64_t i = 0; i < source.report->result_count; ++i) {
+        double *levels = charts->shifted.data + i * n;
+        double *magnitudes = levels + n / 2;
         if (!spectrum_db(source.work, *source.wav, source.report->results[i].channel,
-                         static_cast<int32_t>(start), CHART_FLOOR_DB, source.levels[i], nullptr))
+                         static_cast<int32_t>(charts->start), CHART_FLOOR_DB, levels, magnitudes))
             return false;
+        charts->spectra[i] = {levels, magnitudes};
+    }
     return true;
 }
 
-bool write_channel_card(StrBuf *page, const ReportSource &source, uint64_t index, const ChartCommon &common) {
-    const ChannelResult &result = source.report->results[index];
+// Everything the charts need, made before the file is opened.
+bool prepare_charts(const ReportSource &source, Charts *charts) {
     const QueryWindow &w = source.report->window;
+    charts->start = chart_window_start(*source.wav, w.window_samples, w.window_start);
+    if (charts->start < 0) return true; // every chart is a note
+    if (!chart_common_prepare(&charts->common, w, source.wav->sample_rate)) return false;
+    if (charts->start != w.window_start) return compute_shifted_spectra(source, charts);
+    for (uint64_t i = 0; i < source.report->result_count; ++i) charts->spectra[i] = source.spectra[i];
+    return true;
+}
+
+bool write_channel_card(StrBuf *page, const ReportSource &source, uint64_t index, const Charts &charts) {
+    const ChannelResult &result = source.report->results[index];
     char frame_id[32];
-    char id_suffix[16];
     std::snprintf(frame_id, sizeof frame_id, "ts-spectral-frame-%u", result.channel);
-    std::snprintf(id_suffix, sizeof id_suffix, "-ch%u", result.channel);
-    const uint64_t count = result.peak_count;
-    double freqs[MAX_TOP_PEAKS];
-    double levels[MAX_TOP_PEAKS];
-    for (uint64_t i = 0; i < count; ++i) {
-        freqs[i] = result.top_peaks[i].frequency_hz;
-        levels[i] = result.top_peaks[i].level_db;
-    }
     return strbuf_appendf(page,
                           "<section class=\"card\" id=\"channel-%u\">\n<div class=\"card-head\">\n<div "
                           "class=\"htext\"><h3>Channel %u</h3></div>\n<span class=\"badge info\">%zu "
@@ -205,9 +213,8 @@ bool write_channel_card(StrBuf *page, const ReportSource &source, uint64_t index
            write_scope_head(page, "Magnitude spectrum", frame_id) &&
            strbuf_appendf(page, "<div class=\"zoom-frame\" data-zoom-kind=\"spectral\" id=\"%s\">\n",
                           frame_id) &&
-           write_spectral_chart(page, *source.wav, w.window_samples, w.noise_floor_db, w.window_start,
-                                id_suffix, count ? freqs : nullptr, count ? levels : nullptr,
-                                result.peak_count, source.levels[index], common) &&
+           write_spectral_chart(page, result, source.report->window, source.wav->sample_rate, charts.start,
+                                charts.spectra[index], charts.common) &&
            strbuf_append(page, "<div class=\"zoom-box\" hidden></div>\n</div>\n<div "
                                "class=\"legend-row\">\n<span><span class=\"sw\" "
                                "style=\"background:var(--ref)\"></span>Signal</span>\n</div>\n") &&
@@ -225,7 +232,7 @@ bool write_footer_and_scripts(StrBuf *page, const char *version) {
            strbuf_append(page, report_zoom_script_text) && strbuf_append(page, "</body>\n</html>\n");
 }
 
-bool build_page(StrBuf *page, const ReportSource &source, const ChartCommon &charts) {
+bool build_page(StrBuf *page, const ReportSource &source, const Charts &charts) {
     const QueryReport &report = *source.report;
     if (!write_head(page, source.input_file) || !write_top_bar(page, source.version) ||
         !write_signal_line(page, source) || !write_key_figures(page, report))
@@ -255,7 +262,7 @@ bool write_html_report(const char *path, const ReportSource &source) {
     if (platform_same_file(path, source.input_file)) return false;
     // Everything that can run out of memory happens before the file is
     // opened, so a failure never creates or truncates it.
-    ChartCommon charts;
+    Charts charts;
     PageBuffer page;
     if (!prepare_charts(source, &charts) || !strbuf_reserve(&page.buf, PAGE_BUFFER_BYTES)) return false;
     // Truncated at open: a run stopped at any moment leaves the old page

@@ -1,9 +1,10 @@
 // HTML report: one self-contained page with a zoomable spectrum chart per
 // analysed channel.
 //
-//   // One result, analysed by analyze_channel into work.levels(), each
-//   // bin of magnitude zero then set to CHART_FLOOR_DB:
-//   ReportSource src = {path_in, &wav, &report, TONESIFT_VERSION, &work, {work.levels()}};
+//   // One result, analysed by analyze_channel into work.kept_levels(0) and
+//   // work.kept_magnitudes(0):
+//   ReportSource src = {path_in, &wav, &report, TONESIFT_VERSION, &work,
+//                       {{work.kept_levels(0), work.kept_magnitudes(0)}}};
 //   if (!write_html_report("take.html", src)) { /* "failed to write" */ }
 //
 // Every allocation the page needs is made before the file is opened, so a
@@ -19,19 +20,23 @@
 // The level a chart gives a bin of magnitude zero, and its bottom edge.
 constexpr double CHART_FLOOR_DB = -140.0;
 
+// One window's spectrum as spectrum_db leaves it: n/2 levels and the
+// magnitudes they were made from.
+struct Spectrum {
+    const double *levels;
+    const double *magnitudes;
+};
+
 // What the page writer reads; all borrowed, all valid during the call.
 // `work` is the run's working memory for the report's window length, and
-// levels[i] result i's n/2 analysis levels, magnitude zero read as
-// CHART_FLOOR_DB, shown where a chart's window is the analysis window. The
-// writer recomputes them in place, in result order, when the charts shift
-// their window inside the file; the last may lie in `work`.
+// spectra[i] result i's analysis spectrum.
 struct ReportSource {
     const char *input_file;
     const WavData *wav;
     const QueryReport *report;
     const char *version;
     SpectrumWork *work;
-    double *levels[MAX_CHANNEL_RESULTS];
+    Spectrum spectra[MAX_CHANNEL_RESULTS];
 };
 
 // True when the whole page reached the file. Nothing is created or

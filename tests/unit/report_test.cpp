@@ -90,15 +90,18 @@ TEST(StrBuf, SinkGetsTheWholeText) {
 
 // At exactly 1000 Hz, which a real tone hardly ever lands on.
 TEST(SpectralChart, KilohertzLabelFromExactly1000Hz) {
-    MemoryWav silent(std::vector<double>(2048, 0.0), 1);
-    const double freqs[] = {999.99, 1000.0}, levels[] = {-6.0, -12.0};
-    const std::vector<double> bins(512, -140.0);
+    ChannelResult result{};
+    result.top_peaks[0] = {999.99, -6.0};
+    result.top_peaks[1] = {1000.0, -12.0};
+    result.peak_count = 2;
+    const QueryWindow window = make_query_window(48000, 512, 1024, 0.0, -80.0);
+    const std::vector<double> levels(512, -140.0), magnitudes(512, 0.0);
     ChartCommon common;
     StrBuf page;
     strbuf_init(&page);
     ASSERT_TRUE(
-        chart_common_prepare(&common, 48000, 1024) &&
-        write_spectral_chart(&page, silent, 1024, -80.0, 0, "", freqs, levels, 2, bins.data(), common));
+        chart_common_prepare(&common, window, 48000) &&
+        write_spectral_chart(&page, result, window, 48000, 0, {levels.data(), magnitudes.data()}, common));
     const std::string text(page.data, page.length);
     strbuf_free(&page);
     EXPECT_NE(text.find(">1000</text>"), std::string::npos);
