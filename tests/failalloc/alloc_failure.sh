@@ -11,8 +11,7 @@ dir=$(mktemp -d) && cd "$dir" || exit 2
 trap 'rm -rf "$dir"' EXIT
 fail() { echo "$enc $out: $*"; failures=$((failures + 1)); }
 
-# A stream (standard input from a pipe) allocates while it loads, whatever
-# its encoding; a file of integer data does not.
+# A stream allocates while it loads, whatever its encoding.
 run() { if [ "$out" = pipe ]; then cat in.wav | "$bin" "$@"; else "$bin" "$@"; fi; }
 for case in "i16 text" "i24 --json" "i32 --csv" "f32 --html" "f64 text" "i16 --html" "i24 pipe"; do
     set -- $case
