@@ -77,7 +77,7 @@ std::string answer(const std::string &query, const std::string &input) {
     for (size_t at = 0; (at = text.find(input, at)) != std::string::npos;)
         text.replace(at, input.size(), "IN");
     unlink(html.c_str());
-    page.erase(0, page.find("signal-meta"));
+    page.erase(0, page.find("<div class=\"signal-meta\">"));
     if (const size_t t = page.find("report generated"); t != std::string::npos) page.erase(t, 40);
     return text + page;
 }
@@ -124,11 +124,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     int fds[2];
     if (pipe(fds) != 0) std::abort();
     std::thread writer([&] {
-        for (size_t done = 0; done < size;) {
-            const ssize_t n = write(fds[1], data + done, size - done);
-            if (n <= 0) break;
+        ssize_t n = 0;
+        for (size_t done = 0; done < size && (n = write(fds[1], data + done, size - done)) > 0;)
             done += static_cast<size_t>(n);
-        }
         close(fds[1]);
     });
     const std::string from_pipe = answer(query, "/dev/fd/" + std::to_string(fds[0]));

@@ -20,4 +20,6 @@ while read -r args; do
   printf "$(printf '\\%03o\\%03o\\%03o\\%03o' $((n * 37 % 256)) 1 $((0x21 + n)) "$n")" >> "$name"
   n=$((n + 1))
 done < seeds.txt
+# Stereo queried mid-file at frame 2000, window 1024, all channels, JSON.
+"$wavgen" seed-mid.wav i24 ch=2 rate=8000 frames=4000 tone=0:500:0.5 && printf '\320\007\001\000' >> seed-mid.wav
 rm seeds.txt
