@@ -9,16 +9,13 @@ mode=$1 && shift
 cd "$(mktemp -d)" || exit 2
 tonesift --help > usage
 for case in "$@"; do
-    case $mode in
-    answer)
+    if [ "$mode" = answer ]; then
         eval "set -- $case"
         tonesift "$@" > out 2> err
-        printf '%s: %s %s' "$case" $? "$( (cat err out) | head -n 1)"
-        [ "$(tail -n +3 err)" = "$(cat usage)" ] && printf ' +usage'
-        cmp -s out usage && printf ' (all of it)'
-        echo
-        continue ;;
-    esac
+        s=$? usage=$([ "$(tail -n +3 err)" = "$(cat usage)" ] && echo ' +usage')
+        echo "$case: $s $(cat err out | head -n 1)$usage$(cmp -s out usage && echo ' (all of it)')"
+        continue
+    fi
     # shellcheck disable=SC2046
     wavgen f.wav raw $(echo "$case" | sed 's/FMT/fmt_=fmt:1,1,8000,16/g; s/DATA/data=i16:1,2/g') || exit 2
     if [ "$mode" = refused ]; then

@@ -1,7 +1,8 @@
 // Every encoding's conversion, exactly (no printed digit shows a wrong
 // divisor); reading windows on demand gives exactly what decoding the whole
-// data chunk at once gives, silence outside the file; a file that shrinks is
-// a read failure; the float scan's blocks hide no sample. Which files load is
+// data chunk at once gives, silence outside the file; a file that shrinks, or
+// a read past what a stream kept, is a read failure; the float scan's blocks
+// hide no sample. Which files load is
 // in tests/cases/files.test.
 #include <gtest/gtest.h>
 
@@ -102,6 +103,26 @@ TEST(WavWindow, AFileThatShrinksAfterLoadingIsAReadFailure) {
     EXPECT_TRUE(w.read_failed);
     wav_free(&w);
     std::fclose(f);
+}
+
+// A stream keeps frames q - N + 1 .. q + N/2 - 1 of the channels analysed,
+// exactly as the file holds them; a read beyond them fails, never reads silence.
+TEST(WavStream, KeepsTheQuerysFramesOnly) {
+    std::vector<double> x(2 * 9000);
+    for (size_t i = 0; i < x.size(); ++i) x[i] = static_cast<double>(i % 613) / 1000.0;
+    MemoryWav file(x, 2);
+    FILE *pipe = fmemopen(file.bytes.data(), file.bytes.size(), "rb");
+    const WavQuery query{[](const void *, uint32_t) -> int64_t { return 5000; }, nullptr, 1024, 1, 8};
+    WavData w{};
+    ASSERT_TRUE(pipe && wav_load_pipe(pipe, &w, &query));
+    expect_windows(w, x, 2, {1}, {5000 - 1023}, 1535);
+    double got[2];
+    EXPECT_FALSE(w.read_failed);
+    EXPECT_FALSE(wav_read_channel(&w, 1, 5000 - 1024, 2, got) || wav_read_channel(&w, 1, 5511, 2, got) ||
+                 wav_read_channel(&w, 0, 5000, 2, got));
+    EXPECT_TRUE(w.read_failed);
+    wav_free(&w);
+    std::fclose(pipe);
 }
 
 // The first non-finite value is found wherever it lies relative to the
