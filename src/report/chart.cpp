@@ -88,10 +88,18 @@ struct Chart {
     char gate_label[40];
 };
 
-// The level a chart shows for bin k: a bin of magnitude zero sits on the
-// chart's floor, whatever level the analysis gave it.
-double shown_level(const Spectrum &s, uint64_t k) {
-    return s.magnitudes[k] > 0.0 ? s.levels[k] : CHART_FLOOR_DB;
+// The trace and the levels go out a batch of bins at a time.
+constexpr uint64_t BATCH = 256;
+
+// The levels the chart shows for bins first .. first + n - 1, n (at most
+// BATCH) returned: a bin of magnitude zero sits on the chart's floor,
+// whatever level the analysis gave it.
+uint64_t shown_levels(const Chart &chart, uint64_t first, double *out) {
+    const uint64_t n = chart.bins - first < BATCH ? chart.bins - first : BATCH;
+    const Spectrum &s = chart.spectrum;
+    for (uint64_t k = 0; k < n; ++k)
+        out[k] = s.magnitudes[first + k] > 0.0 ? s.levels[first + k] : CHART_FLOOR_DB;
+    return n;
 }
 
 // Grid frequencies m x 10^e for e = 1 .. 5 (outer) and the given mantissas
@@ -262,15 +270,14 @@ bool write_trace_polyline(StrBuf *out, const Chart &chart, const ChartCommon &co
     if (!strbuf_appendf(out, "<polyline fill=\"none\" stroke=\"var(%s)\" stroke-width=\"1.5\" points=\"",
                         "--ref-trace"))
         return false;
-    // The points go out a batch at a time, each y made on the stack.
-    constexpr uint64_t BATCH = 256;
+    // Each batch's y made on the stack.
     double ys[BATCH];
     const char *x = common.xs.data;
     for (uint64_t first = 0; first < chart.bins; first += BATCH) {
-        const uint64_t count = chart.bins - first < BATCH ? chart.bins - first : BATCH;
+        const uint64_t count = shown_levels(chart, first, ys);
         uint64_t x_bytes = 0;
         for (uint64_t k = 0; k < count; ++k) {
-            ys[k] = chart_db_to_y(shown_level(chart.spectrum, first + k));
+            ys[k] = chart_db_to_y(ys[k]);
             x_bytes += common.lengths[first + k];
         }
         // A bin below 20 Hz has no piece and no point.
@@ -280,14 +287,12 @@ bool write_trace_polyline(StrBuf *out, const Chart &chart, const ChartCommon &co
     return strbuf_append(out, "\"/>\n");
 }
 
-// "ref":[v0,v1,...], the levels shown, two decimals each, a batch at a time.
+// "ref":[v0,v1,...], the levels shown, two decimals each.
 bool write_levels(StrBuf *out, const Chart &chart) {
-    constexpr uint64_t BATCH = 256;
     double shown[BATCH];
     if (!strbuf_append(out, "\"ref\":[")) return false;
     for (uint64_t first = 0; first < chart.bins; first += BATCH) {
-        const uint64_t count = chart.bins - first < BATCH ? chart.bins - first : BATCH;
-        for (uint64_t k = 0; k < count; ++k) shown[k] = shown_level(chart.spectrum, first + k);
+        const uint64_t count = shown_levels(chart, first, shown);
         if ((first > 0 && !strbuf_append_char(out, ',')) || !strbuf_append_fixed_list(out, shown, count, ','))
             return false;
     }
@@ -353,9 +358,10 @@ bool write_spectral_chart(StrBuf *out, const ChannelResult &result, const QueryW
     chart.bin_hz = window.resolution_hz;
     chart.nyquist = static_cast<double>(sample_rate) * 0.5;
     std::snprintf(chart.id_suffix, sizeof chart.id_suffix, "-ch%u", result.channel);
-    platform_format_fixed(chart.floor_text, sizeof chart.floor_text, 0, window.noise_floor_db);
+    char whole_db[PLATFORM_FIXED_TEXT];
+    platform_format_fixed(whole_db, sizeof whole_db, 0, window.noise_floor_db);
     // Cut at 39 bytes, as for a floor of hundreds of digits.
-    if (std::snprintf(chart.gate_label, sizeof chart.gate_label, "noise floor %sdB", chart.floor_text) < 0)
+    if (std::snprintf(chart.gate_label, sizeof chart.gate_label, "noise floor %sdB", whole_db) < 0)
         chart.gate_label[0] = '\0';
     platform_format_fixed(chart.floor_text, sizeof chart.floor_text, 2, window.noise_floor_db);
 

@@ -39,8 +39,18 @@ struct WavQuery {
     uint32_t max_channels;
 };
 
+// What a stream kept of its data: `frames` frames from `first`, of
+// `channels` channels from `channel`, channel after channel.
+struct WavKept {
+    double *data;
+    int64_t first;
+    uint64_t frames;
+    uint32_t channel;
+    uint32_t channels;
+};
+
 // All zeros when it holds nothing. The record owns `file` when `owns_file`
-// is set, and `kept`.
+// is set, and `kept.data`.
 struct WavData {
     uint32_t sample_rate;
     uint32_t channels;
@@ -54,14 +64,7 @@ struct WavData {
     bool owns_file;
     int64_t data_offset;      // file offset of the first sample byte
     mutable bool read_failed; // a later read could not get its bytes
-    // A stream's kept frames (no `file` then): kept_frames frames from
-    // kept_first of kept_channels channels from kept_channel, channel after
-    // channel.
-    double *kept;
-    int64_t kept_first;
-    uint64_t kept_frames;
-    uint32_t kept_channel;
-    uint32_t kept_channels;
+    WavKept kept;             // a stream's frames, read from here (no `file` then)
 };
 
 // True when `out` was filled. On false `out` is zeroed, nothing stays

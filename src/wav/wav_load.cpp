@@ -212,6 +212,6 @@ const char *wav_error_text() { return g_reason[0] ? g_reason : GENERIC_REASON; }
 void wav_free(WavData *wav) {
     if (!wav) return;
     if (wav->owns_file && wav->file) std::fclose(wav->file);
-    heap_free(wav->kept);
+    heap_free(wav->kept.data);
     std::memset(wav, 0, sizeof *wav);
 }

@@ -34,14 +34,14 @@ double wav_convert_one(uint32_t encoding, const unsigned char *p) {
 
 // A stream was read once: only the frames it kept are there.
 static bool read_kept(const WavData *wav, uint32_t channel, int64_t first, uint64_t count, double *out) {
-    const int64_t last = wav->kept_first + static_cast<int64_t>(wav->kept_frames);
-    if (channel < wav->kept_channel || channel - wav->kept_channel >= wav->kept_channels ||
-        first < wav->kept_first || first + static_cast<int64_t>(count) > last) {
+    const WavKept &kept = wav->kept;
+    if (channel < kept.channel || channel - kept.channel >= kept.channels || first < kept.first ||
+        first + static_cast<int64_t>(count) > kept.first + static_cast<int64_t>(kept.frames)) {
         wav->read_failed = true;
         return false;
     }
-    const double *from = wav->kept + (channel - wav->kept_channel) * wav->kept_frames +
-                         static_cast<uint64_t>(first - wav->kept_first);
+    const double *from = kept.data + (channel - kept.channel) * kept.frames +
+                         static_cast<uint64_t>(first - kept.first);
     std::memcpy(out, from, static_cast<size_t>(count) * sizeof(double));
     return true;
 }

@@ -64,11 +64,8 @@ struct DataChunk {
     uint64_t frame_size = 0;          // 0: a format that can't be read
     uint64_t bytes = 0;               // arrived so far
     uint64_t non_finite = UINT64_MAX; // sample index; UINT64_MAX for none
-    HeapArray<double> kept;
-    int64_t kept_first = 0;
-    uint64_t kept_frames = 0;
-    uint32_t kept_channel = 0;
-    uint32_t kept_channels = 0;
+    HeapArray<double> kept;           // owns span.data until the record takes it
+    WavKept span{};
 };
 
 // Decides what the chunk keeps, by the query resolved for the format now in
@@ -81,7 +78,7 @@ bool begin_chunk(DataChunk *chunk, const FormatFacts &fmt, const WavQuery *query
     chunk->bytes = 0;
     chunk->non_finite = UINT64_MAX;
     chunk->kept.reset();
-    chunk->kept_frames = chunk->kept_channels = 0;
+    chunk->span = {};
     if (!query || chunk->frame_size == 0) return true;
     uint32_t first = 0;
     uint32_t count = fmt.channels < query->max_channels ? fmt.channels : query->max_channels;
@@ -97,10 +94,7 @@ bool begin_chunk(DataChunk *chunk, const FormatFacts &fmt, const WavQuery *query
     const int64_t hi = q + n / 2 > n ? q + n / 2 : n; // one past
     const auto frames = static_cast<uint64_t>(hi - lo);
     if (!chunk->kept.allocate(frames * count)) return false;
-    chunk->kept_first = lo;
-    chunk->kept_frames = frames;
-    chunk->kept_channel = first;
-    chunk->kept_channels = count;
+    chunk->span = {chunk->kept.data, lo, frames, first, count};
     return true;
 }
 
@@ -114,17 +108,18 @@ void take_samples(DataChunk *chunk, const unsigned char *bytes, uint64_t index, 
     }
     // Frame by frame over the kept ones: a file may have thousands of channels.
     const uint64_t channels = chunk->fmt.channels;
-    const auto kept_first = static_cast<uint64_t>(chunk->kept_first);
+    const WavKept &span = chunk->span;
+    const auto kept_first = static_cast<uint64_t>(span.first);
     const uint64_t first = index / channels > kept_first ? index / channels : kept_first;
     const uint64_t end_of_samples = (index + count + channels - 1) / channels;
-    const uint64_t end_of_kept = kept_first + chunk->kept_frames;
+    const uint64_t end_of_kept = kept_first + span.frames;
     const uint64_t end = end_of_samples < end_of_kept ? end_of_samples : end_of_kept;
     for (uint64_t f = first; f < end; ++f)
-        for (uint64_t k = 0; k < chunk->kept_channels; ++k) {
-            const uint64_t s = f * channels + chunk->kept_channel + k;
+        for (uint64_t k = 0; k < span.channels; ++k) {
+            const uint64_t s = f * channels + span.channel + k;
             if (s >= index && s < index + count)
-                chunk->kept[k * chunk->kept_frames + f - kept_first] = wav_convert_one(
-                    encoding, bytes + (s - index) * width);
+                span.data[k * span.frames + f - kept_first] = wav_convert_one(encoding,
+                                                                              bytes + (s - index) * width);
         }
 }
 
@@ -193,11 +188,7 @@ bool wav_load_pipe(FILE *stream, WavData *out, const WavQuery *query) {
         return false;
     }
     wav_fill(out, fmt, chunk.bytes / frame_size);
-    out->kept = chunk.kept.data;
-    out->kept_first = chunk.kept_first;
-    out->kept_frames = chunk.kept_frames;
-    out->kept_channel = chunk.kept_channel;
-    out->kept_channels = chunk.kept_channels;
+    out->kept = chunk.span;
     chunk.kept.data = nullptr; // the record owns it now
     return true;
 }
