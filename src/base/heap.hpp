@@ -63,6 +63,13 @@ template <typename T> struct HeapArray {
         data = nullptr;
         count = 0;
     }
+    // Hands the block to the caller, who frees it with heap_free.
+    T *release() {
+        T *p = data;
+        data = nullptr;
+        count = 0;
+        return p;
+    }
     T &operator[](uint64_t i) { return data[i]; }
     const T &operator[](uint64_t i) const { return data[i]; }
 };

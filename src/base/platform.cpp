@@ -46,6 +46,11 @@ std::FILE *platform_stdin_binary() {
     return stdin;
 }
 
+void platform_binary_output() {
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+}
+
 static HANDLE handle_of(std::FILE *file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
 
 bool platform_can_seek(std::FILE *file) { return GetFileType(handle_of(file)) == FILE_TYPE_DISK; }

@@ -2,18 +2,14 @@
 
 #ifdef _WIN32
 // Windows hands over the arguments in UTF-16: they go on as UTF-8 (file
-// names are widened again to be opened), and standard output and error are
-// made binary, so every line ends in a lone line feed as elsewhere.
+// names are widened again to be opened).
 #include <cstdio>
-#include <fcntl.h>
-#include <io.h>
 
 #include "base/heap.hpp"
 #include "base/platform.hpp"
 
 int wmain(int argc, wchar_t **wargv) {
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
+    platform_binary_output();
     const uint64_t n = argc > 0 ? static_cast<uint64_t>(argc) : 0;
     HeapArray<char *> argv;
     uint64_t converted = 0;

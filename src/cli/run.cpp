@@ -37,13 +37,6 @@ static int64_t resolve_query(const Options &o, uint32_t sample_rate, double *sec
     return index;
 }
 
-// A stream decides what to keep by the same resolution, from the format in
-// force when its data begins.
-static int64_t query_frame(const void *options, uint32_t sample_rate) {
-    double seconds = 0.0;
-    return resolve_query(*static_cast<const Options *>(options), sample_rate, &seconds);
-}
-
 static void report_load_failure(const char *path) {
     std::fprintf(stderr, "error: failed to read '%s' (%s)\n", path, wav_error_text());
 }
@@ -60,24 +53,33 @@ static int fail_after_load(WavData *wav, const Options &o, Step failed) {
     return 1;
 }
 
-// Fills the report's channel results. With `spectra`, result i's levels and
-// magnitudes stay there, where the report's charts find them; without, they
-// pass through the working memory.
-static bool analyze_channels(const Options &o, const WavData &wav, SpectrumWork *work, Spectrum *spectra,
-                             QueryReport *report) {
-    uint32_t first = 0;
-    uint32_t last = wav.channels; // one past
-    if (o.channel >= 0) {
-        first = static_cast<uint32_t>(o.channel);
-        last = first + 1;
+// Loads the input. A pipe keeps of each data chunk what the query reads,
+// by the format in force when the chunk begins.
+static bool load_input(const Options &o, WavData *wav) {
+    WavLoad load;
+    WavStep step = wav_load_begin(&load, o.input);
+    while (step == WavStep::data) {
+        const WavFormat &format = load.walk.format;
+        double seconds = 0.0;
+        const int64_t index = resolve_query(o, format.sample_rate, &seconds);
+        step = wav_load_keep(
+            &load, query_reads(index, static_cast<uint64_t>(o.window_samples), o.channel, format.channels));
     }
-    for (uint32_t ch = first; ch < last && report->result_count < MAX_CHANNEL_RESULTS; ++ch) {
+    return step == WavStep::done && wav_load_end(&load, wav);
+}
+
+// Fills the report's channel results from the channels that `reads` names.
+// With `spectra`, result i's levels and magnitudes stay there, where the
+// report's charts find them; without, they pass through the working memory.
+static bool analyze_channels(const Options &o, const WavData &wav, const WavSpan &reads, SpectrumWork *work,
+                             Spectrum *spectra, QueryReport *report) {
+    for (uint32_t k = 0; k < reads.channels; ++k) {
         const uint64_t i = report->result_count;
         ChannelResult &slot = report->results[i];
-        slot.channel = ch;
+        slot.channel = reads.channel + k;
         double *levels = spectra ? work->kept_levels(i) : work->levels();
         double *magnitudes = spectra ? work->kept_magnitudes(i) : work->magnitudes();
-        int64_t found = analyze_channel(work, wav, ch, report->window, static_cast<uint64_t>(o.top),
+        int64_t found = analyze_channel(work, wav, slot.channel, report->window, static_cast<uint64_t>(o.top),
                                         slot.top_peaks, MAX_TOP_PEAKS, levels, magnitudes);
         if (found < 0) return false;
         if (spectra) spectra[i] = {levels, magnitudes};
@@ -105,10 +107,8 @@ int tonesift_main(int argc, char **argv) {
     }
     if (!validate_options(o)) return 1;
 
-    WavData wav;
-    const WavQuery query{query_frame, &o, static_cast<uint64_t>(o.window_samples), o.channel,
-                         static_cast<uint32_t>(MAX_CHANNEL_RESULTS)};
-    if (!wav_load(o.input, &wav, &query)) {
+    WavData wav{};
+    if (!load_input(o, &wav)) {
         report_load_failure(o.input);
         return 1;
     }
@@ -143,14 +143,12 @@ int tonesift_main(int argc, char **argv) {
 
     // Working memory for every spectrum of the run, made once.
     const uint64_t n = report.window.window_samples;
-    const uint64_t results = o.channel >= 0
-                                 ? 1
-                                 : (wav.channels < MAX_CHANNEL_RESULTS ? wav.channels : MAX_CHANNEL_RESULTS);
+    const WavSpan reads = query_reads(index, n, o.channel, wav.channels);
     // Only the report reads the spectra again: then each result keeps its own.
     SpectrumWork work;
     ReportSource source{o.input, &wav, &report, TONESIFT_VERSION, &work, {}};
-    if (!spectrum_work_init(&work, n, o.html ? results : 0) ||
-        !analyze_channels(o, wav, &work, o.html ? source.spectra : nullptr, &report))
+    if (!spectrum_work_init(&work, n, o.html ? reads.channels : 0) ||
+        !analyze_channels(o, wav, reads, &work, o.html ? source.spectra : nullptr, &report))
         return fail_after_load(&wav, o, Step::analysis);
     if (o.html && !write_html_report(o.html, source)) return fail_after_load(&wav, o, Step::report);
     wav_free(&wav);

@@ -6,8 +6,8 @@
 // The one document buffer, reused from the start on every call. It always
 // suffices: 8 results of at most 64 peak lines under 100 bytes each (every
 // number, even a level of a huge float sample, prints in under 16 bytes),
-// plus a head of under 2 KiB (the escaped path is cut at 511 bytes), come
-// to about 52 KB.
+// plus a head of under 2 KiB (a path that escapes to more than 511 bytes is
+// left out), come to about 53 KB.
 static char g_document[JSON_DOCUMENT_CAPACITY];
 
 static void append_result(JsonBuf *buf, const ChannelResult &r) {

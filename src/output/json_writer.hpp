@@ -1,5 +1,4 @@
-// The small JSON writer the document is built from, for the JSON report and
-// its tests.
+// The small JSON writer the JSON report's document is built from.
 //
 //   char text[256];
 //   JsonBuf buf{text, sizeof text, 0};

@@ -49,8 +49,8 @@ double chart_db_to_y(double db) {
     return CHART_BOTTOM - (capped - CHART_FLOOR_DB) / (DB_MAX - CHART_FLOOR_DB) * (CHART_BOTTOM - CHART_TOP);
 }
 
-// The log axis from 20 Hz to the Nyquist frequency spans this many decades;
-// computed once per chart, it is the same double in every coordinate.
+// The log axis from 20 Hz to the Nyquist frequency spans this many decades,
+// the same double wherever a coordinate is computed.
 double chart_log_span(double nyquist_hz) { return std::log10(nyquist_hz) - LOG10_FREQ_MIN; }
 
 // Frequency to x on the log axis of `log_span` decades from 20 Hz; below
@@ -331,18 +331,6 @@ bool write_data_island(StrBuf *out, const Chart &chart) {
 bool chart_common_prepare(ChartCommon *common, const QueryWindow &window, uint32_t sample_rate) {
     return make_chart_common(common, window.window_samples / 2, window.resolution_hz,
                              static_cast<double>(sample_rate) * 0.5);
-}
-
-int64_t chart_window_start(const WavData &audio, uint64_t window_samples, int32_t window_start) {
-    // A data chunk holds under 2^32 bytes, and a frame at least 2, so the
-    // frame count fits.
-    const int32_t frames = static_cast<int32_t>(audio.frames);
-    const int64_t usable = frames > 0 ? frames : 0;
-    const int64_t n = static_cast<int32_t>(window_samples);
-    if (n > usable) return -1;
-    int64_t start = window_start > 0 ? window_start : 0;
-    if (start + n > usable) start = usable - n;
-    return start;
 }
 
 bool write_spectral_chart(StrBuf *out, const ChannelResult &result, const QueryWindow &window,

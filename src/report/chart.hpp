@@ -1,10 +1,9 @@
 // The spectral chart of one channel, for the page writer and the tests:
-// what the page's charts share, where a chart places its window, and the
-// chart itself.
+// what the page's charts share, and the chart itself.
 //
 //   ChartCommon common;
 //   if (!chart_common_prepare(&common, report.window, wav.sample_rate)) return false;
-//   const int64_t start = chart_window_start(wav, n, report.window.window_start);
+//   const int64_t start = inside_window_start(wav.frames, n, report.window.window_start);
 //   // spectrum: spectrum_db's levels and magnitudes of the n frames from `start`
 //   bool ok = write_spectral_chart(&page, report.results[0], report.window, wav.sample_rate, start,
 //                                  spectrum, common);
@@ -15,7 +14,6 @@
 #include "base/heap.hpp"
 #include "report/report.hpp"
 #include "report/strbuf.hpp"
-#include "wav/wav.hpp"
 
 // What every chart of one page draws alike, made once: the grid and axes,
 // and the trace's x coordinates as text, "x," for each bin from 20 Hz up.
@@ -40,13 +38,8 @@ struct ChartCommon {
 // false when memory runs out.
 bool chart_common_prepare(ChartCommon *common, const QueryWindow &window, uint32_t sample_rate);
 
-// Where the chart of the query window starting at `window_start` begins: the
-// window shifted inward to lie wholly inside the file; -1 when the file is
-// shorter than the window and the chart is only a note.
-int64_t chart_window_start(const WavData &audio, uint64_t window_samples, int32_t window_start);
-
 // One channel's chart of its result: the SVG plus its JSON data island, or
-// only a note when `start`, the chart's window as chart_window_start decided
+// only a note when `start`, the chart's window as inside_window_start decided
 // it, is -1. `spectrum` is that window's; a bin of magnitude zero is drawn at
 // CHART_FLOOR_DB. `common` is prepared for the query window. False when an
 // append failed.

@@ -192,7 +192,7 @@ bool compute_shifted_spectra(const ReportSource &source, Charts *charts) {
 // Everything the charts need, made before the file is opened.
 bool prepare_charts(const ReportSource &source, Charts *charts) {
     const QueryWindow &w = source.report->window;
-    charts->start = chart_window_start(*source.wav, w.window_samples, w.window_start);
+    charts->start = inside_window_start(source.wav->frames, w.window_samples, w.window_start);
     if (charts->start < 0) return true; // every chart is a note
     if (!chart_common_prepare(&charts->common, w, source.wav->sample_rate)) return false;
     if (charts->start != w.window_start) return compute_shifted_spectra(source, charts);

@@ -5,7 +5,8 @@
 #include "wav/wav_internal.hpp"
 
 // Widening a float to double keeps "all exponent bits set", so the raw bits
-// tell NaN and infinity apart from finite values without converting.
+// tell NaN and infinity apart from finite values without converting. The
+// samples of one branch-free pass:
 static constexpr uint64_t FLOAT_STRETCH = 256;
 template <typename Word, Word exponent> static bool any_all_ones_exponent(const unsigned char *raw) {
     // Adding the exponent's lowest bit to the masked exponent carries into the

@@ -1,6 +1,6 @@
-// The reader's own pieces, for its sources and their tests: little-endian
-// fields, the sample conversions, streaming a run of fixed-size items
-// through one bounded block, the float check and the loader on a stream.
+// The reader's own pieces, for its files and their tests: the source, the
+// walk, the format facts, what keeps a pipe's frames, little-endian fields,
+// the sample conversions, the float check, and a file read in blocks.
 #pragma once
 
 #include <cstdint>
@@ -11,33 +11,42 @@
 #include "base/platform.hpp"
 #include "wav/wav.hpp"
 
-// As wav_load, from an open seekable stream positioned at the file's start.
-// The caller keeps the stream, and keeps it open until wav_free.
-bool wav_load_stream(FILE *stream, WavData *out);
-// As wav_load, from an input that can't seek, read once to its end; the
-// caller closes it.
-bool wav_load_pipe(FILE *stream, WavData *out, const WavQuery *query);
+// As wav_load_begin, on an open input that the caller keeps open until
+// wav_free (a file) or until the load ends (a pipe).
+WavStep wav_load_begin_stream(WavLoad *load, FILE *input, bool pipe);
 
-// The facts of the last "fmt " chunk.
-struct FormatFacts {
-    bool seen = false;
-    bool is_float = false;
-    bool extensible = false;
-    uint32_t channels = 0;
-    uint32_t sample_rate = 0;
-    uint32_t bits = 0;
-    uint32_t channel_mask = 0;
-};
+// The source: at least `want` bytes at block + at (at most the block) when
+// the input has them; returns how many there are.
+uint64_t source_fill(WavSource *src, uint64_t want);
+bool source_read(WavSource *src, unsigned char *out, uint64_t n);
+// Passes n bytes; false when the input ends first, where a file's skip
+// moves nothing.
+bool source_skip(WavSource *src, uint64_t n);
+// Bytes at block + at, that many taken.
+inline void source_take(WavSource *src, uint64_t n) {
+    src->at += n;
+    src->offset += static_cast<int64_t>(n);
+}
+
+// The chunk walk: from the header (WavStep::done at its end or at a chunk
+// header cut short), or on from the data chunk a pipe stopped at, whose
+// bytes the caller has passed and counted in walk->data_arrived.
+bool wav_walk_head(WavSource *src);
+WavStep wav_walk(WavSource *src, WavWalk *walk);
+
 // Reads a "fmt " body of `size` bytes, of which min(size, 40) are at `body`;
 // false when the chunk is too short or not integer or float PCM.
-bool wav_parse_format(const unsigned char *body, uint32_t size, FormatFacts *fmt);
+bool wav_parse_format(const unsigned char *body, uint32_t size, WavFormat *fmt);
 // Bytes per frame of a format that can be read, else 0.
-uint64_t wav_frame_size(const FormatFacts &fmt);
-inline uint32_t wav_encoding(const FormatFacts &fmt) { return fmt.bits + (fmt.is_float ? 256u : 0u); }
-// The format facts and frame count of a loaded record.
-void wav_fill(WavData *out, const FormatFacts &fmt, uint64_t frames);
-// Sets the reason of a load that failed on interleaved sample `index`.
-void wav_note_non_finite(uint64_t index, uint32_t channels);
+uint64_t wav_frame_size(const WavFormat &fmt);
+inline uint32_t wav_encoding(const WavFormat &fmt) { return fmt.bits + (fmt.is_float ? 256u : 0u); }
+
+// A pipe's data chunk: begins keeping `span` in the format in force (false
+// when memory runs out), then passes up to `size` bytes of it from the
+// source; returns how many arrived.
+bool wav_keep_begin(WavKeeper *keeper, const WavFormat &fmt, const WavSpan &span);
+uint64_t wav_keep_pass(WavKeeper *keeper, WavSource *src, uint64_t size);
+
 // One sample of `encoding` at `p`.
 double wav_convert_one(uint32_t encoding, const unsigned char *p);
 
@@ -89,27 +98,27 @@ inline double sample_float64(const unsigned char *p) {
     return d;
 }
 
-enum class WavStream { ok, stopped, no_memory, failed };
+enum class WavBlocks { ok, stopped, no_memory, failed };
 
 // Reads `count` items of `item_bytes` each from file offset `offset`, at most
 // `block_bytes` (>= item_bytes) at a time, and hands each block to
 // visit(bytes, n, done): n items that follow the `done` already seen. A visit
-// that returns false stops the stream.
-template <typename Visit> WavStream wav_stream_items(FILE *f, int64_t offset, uint64_t item_bytes,
-                                                     uint64_t count, uint64_t block_bytes, Visit visit) {
-    if (count == 0) return WavStream::ok;
+// that returns false stops the read.
+template <typename Visit> WavBlocks wav_read_blocks(FILE *f, int64_t offset, uint64_t item_bytes,
+                                                    uint64_t count, uint64_t block_bytes, Visit visit) {
+    if (count == 0) return WavBlocks::ok;
     uint64_t block_items = block_bytes / item_bytes;
     if (block_items > count) block_items = count;
     HeapArray<unsigned char> block;
-    if (!block.allocate(block_items * item_bytes)) return WavStream::no_memory;
-    if (!platform_seek(f, offset, SEEK_SET)) return WavStream::failed;
+    if (!block.allocate(block_items * item_bytes)) return WavBlocks::no_memory;
+    if (!platform_seek(f, offset, SEEK_SET)) return WavBlocks::failed;
     for (uint64_t done = 0; done < count;) {
         const uint64_t n = count - done < block_items ? count - done : block_items;
         // n items fit the block, whose size fitted the allocation.
         const size_t bytes = static_cast<size_t>(n * item_bytes);
-        if (std::fread(block.data, 1, bytes, f) != bytes) return WavStream::failed;
-        if (!visit(block.data, n, done)) return WavStream::stopped;
+        if (std::fread(block.data, 1, bytes, f) != bytes) return WavBlocks::failed;
+        if (!visit(block.data, n, done)) return WavBlocks::stopped;
         done += n;
     }
-    return WavStream::ok;
+    return WavBlocks::ok;
 }

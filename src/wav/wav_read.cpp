@@ -32,45 +32,45 @@ double wav_convert_one(uint32_t encoding, const unsigned char *p) {
     return v;
 }
 
-// A stream was read once: only the frames it kept are there.
+// A pipe was read once: only the frames it kept are there.
 static bool read_kept(const WavData *wav, uint32_t channel, int64_t first, uint64_t count, double *out) {
-    const WavKept &kept = wav->kept;
+    const WavSpan &kept = wav->kept.span;
     if (channel < kept.channel || channel - kept.channel >= kept.channels || first < kept.first ||
         first + static_cast<int64_t>(count) > kept.first + static_cast<int64_t>(kept.frames)) {
         wav->read_failed = true;
         return false;
     }
-    const double *from = kept.data + (channel - kept.channel) * kept.frames +
+    const double *from = wav->kept.data + (channel - kept.channel) * kept.frames +
                          static_cast<uint64_t>(first - kept.first);
     std::memcpy(out, from, static_cast<size_t>(count) * sizeof(double));
     return true;
 }
 
-static WavStream read_from_file(const WavData *wav, uint32_t channel, uint64_t first, uint64_t count,
+static WavBlocks read_from_file(const WavData *wav, uint32_t channel, uint64_t first, uint64_t count,
                                 double *out) {
     const uint32_t encoding = wav->encoding;
     const uint64_t width = (encoding & 0xFFu) / 8u;
     const uint64_t frame_size = width * wav->channels;
-    const uint64_t offset = static_cast<uint64_t>(wav->data_offset) + first * frame_size;
+    FILE *file = wav->file.file;
+    const uint64_t offset = static_cast<uint64_t>(wav->file.data_offset) + first * frame_size;
 
     if (frame_size > BLOCK_BYTES) {
         unsigned char sample[8];
         for (uint64_t i = 0; i < count; ++i) {
             const uint64_t at = offset + i * frame_size + channel * width;
-            if (!platform_seek(wav->file, static_cast<int64_t>(at), SEEK_SET) ||
-                std::fread(sample, 1, static_cast<size_t>(width), wav->file) != width) // 2 to 8
-                return WavStream::failed;
+            if (!platform_seek(file, static_cast<int64_t>(at), SEEK_SET) ||
+                std::fread(sample, 1, static_cast<size_t>(width), file) != width) // 2 to 8
+                return WavBlocks::failed;
             convert_run(encoding, sample, 0, 1, out + i);
         }
-        return WavStream::ok;
+        return WavBlocks::ok;
     }
 
     const auto convert_block = [&](const unsigned char *block, uint64_t n, uint64_t done) {
         convert_run(encoding, block + channel * width, frame_size, n, out + done);
         return true;
     };
-    return wav_stream_items(wav->file, static_cast<int64_t>(offset), frame_size, count, BLOCK_BYTES,
-                            convert_block);
+    return wav_read_blocks(file, static_cast<int64_t>(offset), frame_size, count, BLOCK_BYTES, convert_block);
 }
 
 bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint64_t count, double *out) {
@@ -89,8 +89,8 @@ bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint6
     double *dst = out + (lo - start);
     const uint64_t first = static_cast<uint64_t>(lo);
     const uint64_t n = static_cast<uint64_t>(hi - lo);
-    if (!wav->file) return read_kept(wav, channel, lo, n, dst);
-    const WavStream r = read_from_file(wav, channel, first, n, dst);
-    if (r == WavStream::failed) wav->read_failed = true;
-    return r == WavStream::ok;
+    if (wav->from_pipe) return read_kept(wav, channel, lo, n, dst);
+    const WavBlocks r = read_from_file(wav, channel, first, n, dst);
+    if (r == WavBlocks::failed) wav->read_failed = true;
+    return r == WavBlocks::ok;
 }

@@ -33,6 +33,14 @@ inline void put_sample(Bytes &b, uint32_t encoding, double value) {
     put_le(b, static_cast<uint64_t>(static_cast<int64_t>(v)), static_cast<int>(encoding / 8));
 }
 
+// Loads an open input as a file or as a pipe that keeps `span`.
+inline bool load_stream(FILE *input, WavData *wav, bool pipe = false, const WavSpan &span = {}) {
+    WavLoad load;
+    WavStep step = wav_load_begin_stream(&load, input, pipe);
+    while (step == WavStep::data) step = wav_load_keep(&load, span);
+    return step == WavStep::done && wav_load_end(&load, wav);
+}
+
 // Samples as a WAV file in memory (a 16-byte format chunk, then the data),
 // loaded by the stream loader; usable wherever a const WavData & is taken.
 struct MemoryWav {
@@ -53,7 +61,7 @@ struct MemoryWav {
         for (const auto &f : fields) put_le(bytes, f[0], static_cast<int>(f[1]));
         for (double v : interleaved) put_sample(bytes, encoding, v);
         stream = fmemopen(bytes.data(), bytes.size(), "rb");
-        if (!stream || !wav_load_stream(stream, &wav)) std::abort();
+        if (!stream || !load_stream(stream, &wav)) std::abort();
     }
     MemoryWav(const MemoryWav &) = delete;
     MemoryWav &operator=(const MemoryWav &) = delete;

@@ -96,7 +96,7 @@ TEST(WavWindow, AFileThatShrinksAfterLoadingIsAReadFailure) {
     ASSERT_TRUE(f && std::fwrite(m.bytes.data(), 1, m.bytes.size(), f) == m.bytes.size() &&
                 std::fseek(f, 0, SEEK_SET) == 0);
     WavData w;
-    ASSERT_TRUE(wav_load_stream(f, &w));
+    ASSERT_TRUE(load_stream(f, &w));
     ASSERT_EQ(ftruncate(fileno(f), 1000), 0);
     std::vector<double> got(4096);
     EXPECT_FALSE(wav_read_channel(&w, 0, 2000, got.size(), got.data()));
@@ -105,16 +105,15 @@ TEST(WavWindow, AFileThatShrinksAfterLoadingIsAReadFailure) {
     std::fclose(f);
 }
 
-// A stream keeps frames q - N + 1 .. q + N/2 - 1 of the channels analysed,
-// exactly as the file holds them; a read beyond them fails, never reads silence.
-TEST(WavStream, KeepsTheQuerysFramesOnly) {
+// A pipe keeps the frames it is asked for, exactly as the file holds them;
+// a read beyond them fails, never reads silence.
+TEST(WavPipe, KeepsTheSpanOnly) {
     std::vector<double> x(2 * 9000);
     for (size_t i = 0; i < x.size(); ++i) x[i] = static_cast<double>(i % 613) / 1000.0;
     MemoryWav file(x, 2);
     FILE *pipe = fmemopen(file.bytes.data(), file.bytes.size(), "rb");
-    const WavQuery query{[](const void *, uint32_t) -> int64_t { return 5000; }, nullptr, 1024, 1, 8};
     WavData w{};
-    ASSERT_TRUE(pipe && wav_load_pipe(pipe, &w, &query));
+    ASSERT_TRUE(pipe && load_stream(pipe, &w, true, WavSpan{5000 - 1023, 1535, 1, 1}));
     expect_windows(w, x, 2, {1}, {5000 - 1023}, 1535);
     double got[2];
     EXPECT_FALSE(w.read_failed);

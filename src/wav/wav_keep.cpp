@@ -1,0 +1,64 @@
+#include "wav/wav_internal.hpp"
+
+// A pipe can't go back, so its samples are taken as they pass, in the
+// format in force when their chunk began (a file would apply a later
+// format to earlier data).
+
+bool wav_keep_begin(WavKeeper *keeper, const WavFormat &fmt, const WavSpan &span) {
+    keeper->format = fmt;
+    keeper->non_finite = UINT64_MAX;
+    keeper->data.reset();
+    keeper->span = {};
+    const bool inside = span.channels > 0 && span.channel < fmt.channels &&
+                        span.channels <= fmt.channels - span.channel && span.first >= 0;
+    if (wav_frame_size(fmt) == 0 || !inside || span.frames == 0) return true;
+    if (span.frames > heap_max_count<double>() / span.channels ||
+        !keeper->data.allocate(span.frames * span.channels))
+        return false;
+    keeper->span = span;
+    return true;
+}
+
+// Takes `count` whole samples, the first of which is sample `index` of the chunk.
+static void take_samples(WavKeeper *keeper, const unsigned char *bytes, uint64_t index, uint64_t count) {
+    const uint32_t encoding = wav_encoding(keeper->format);
+    const uint64_t width = keeper->format.bits / 8;
+    if (keeper->format.is_float && keeper->non_finite == UINT64_MAX) {
+        const uint64_t bad = wav_find_non_finite(bytes, count, encoding);
+        if (bad < count) keeper->non_finite = index + bad;
+    }
+    // Frame by frame over the kept ones: a file may have thousands of channels.
+    const uint64_t channels = keeper->format.channels;
+    const WavSpan &span = keeper->span;
+    const auto kept_first = static_cast<uint64_t>(span.first);
+    const uint64_t first = index / channels > kept_first ? index / channels : kept_first;
+    const uint64_t end_of_samples = (index + count + channels - 1) / channels;
+    const uint64_t end_of_kept = kept_first + span.frames;
+    const uint64_t end = end_of_samples < end_of_kept ? end_of_samples : end_of_kept;
+    for (uint64_t f = first; f < end; ++f)
+        for (uint64_t k = 0; k < span.channels; ++k) {
+            const uint64_t s = f * channels + span.channel + k;
+            if (s >= index && s < index + count)
+                keeper->data[k * span.frames + f - kept_first] = wav_convert_one(encoding,
+                                                                                 bytes + (s - index) * width);
+        }
+}
+
+uint64_t wav_keep_pass(WavKeeper *keeper, WavSource *src, uint64_t size) {
+    const bool readable = wav_frame_size(keeper->format) != 0;
+    const uint64_t width = readable ? keeper->format.bits / 8 : 1;
+    uint64_t passed = 0;
+    while (passed < size) {
+        uint64_t n = source_fill(src, width);
+        if (n == 0) break;
+        if (n > size - passed) n = size - passed;
+        // Whole samples only; a part of one ends the chunk, or the stream.
+        if (readable && n >= width) {
+            n -= n % width;
+            take_samples(keeper, src->block + src->at, passed / width, n / width);
+        }
+        source_take(src, n);
+        passed += n;
+    }
+    return passed;
+}

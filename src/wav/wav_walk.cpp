@@ -1,0 +1,79 @@
+#include <cstring>
+
+#include "wav/wav_internal.hpp"
+
+enum class Chunk { data, format, other };
+
+static Chunk chunk_kind(const unsigned char *id) {
+    if (std::memcmp(id, "data", 4) == 0) return Chunk::data;
+    if (std::memcmp(id, "fmt ", 4) == 0) return Chunk::format;
+    return Chunk::other;
+}
+
+bool wav_walk_head(WavSource *src) {
+    unsigned char head[12];
+    return source_read(src, head, 12) && std::memcmp(head, "RIFF", 4) == 0 &&
+           std::memcmp(head + 8, "WAVE", 4) == 0;
+}
+
+// Passes a run of empty unknown chunks (a zero-filled tail, say) where they
+// lie in the block: taken one by one, gigabytes of them would take minutes.
+static void pass_empty_chunks(WavSource *src) {
+    while (source_fill(src, 8) >= 8) {
+        const unsigned char *p = src->block + src->at;
+        const unsigned char *end = src->block + src->len - 7;
+        const unsigned char *q = p;
+        while (q < end && le32(q + 4) == 0 && chunk_kind(q) == Chunk::other) q += 8;
+        source_take(src, static_cast<uint64_t>(q - p));
+        if (q < end) return;
+    }
+}
+
+WavStep wav_walk(WavSource *src, WavWalk *walk) {
+    if (src->pipe && walk->have_data) {
+        // On from a pipe's data chunk: one that ended with the stream ends
+        // the walk too.
+        if (walk->data_arrived < walk->data_size || !source_skip(src, walk->data_size % 2))
+            return WavStep::done;
+    }
+    unsigned char hdr[8];
+    while (source_read(src, hdr, 8)) { // a header cut short is the normal end of the walk
+        const uint32_t size = le32(hdr + 4);
+        const int64_t body = src->offset;
+        uint64_t rest = 0; // passed after what the chunk's step read; the input may end there
+        switch (chunk_kind(hdr)) {
+        case Chunk::data:
+            // A later data chunk replaces an earlier one.
+            walk->have_data = true;
+            walk->format_after_data = false;
+            walk->data_size = size;
+            walk->data_offset = body;
+            if (src->pipe) return WavStep::data; // its bytes go to what keeps frames
+            walk->data_arrived = size < src->size - body ? size : static_cast<uint64_t>(src->size - body);
+            rest = uint64_t{size} + size % 2;
+            break;
+        case Chunk::format: {
+            unsigned char fmt[40] = {};
+            const uint32_t want = size < 40 ? size : 40;
+            if (size < 16 || !source_read(src, fmt, want) || !wav_parse_format(fmt, size, &walk->format))
+                return WavStep::failed;
+            walk->format_after_data = walk->have_data;
+            rest = size - want + size % 2;
+            break;
+        }
+        case Chunk::other: {
+            // Two padding rules on purpose: an unknown chunk's body counts with
+            // its pad byte, so that byte must be in the input (padded in 32-bit
+            // arithmetic, as the size field itself is); "fmt " and "data" may
+            // end the input without theirs. The body is checked, not kept: no
+            // other part of the run reads it.
+            const uint32_t padded = (size + 1u) & ~1u;
+            if (!source_skip(src, padded)) return WavStep::failed;
+            if (padded == 0) pass_empty_chunks(src);
+            continue;
+        }
+        }
+        if (!source_skip(src, rest)) break;
+    }
+    return WavStep::done;
+}
