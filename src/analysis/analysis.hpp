@@ -58,16 +58,15 @@ struct QueryReport {
 QueryWindow make_query_window(uint32_t sample_rate, uint32_t query_sample, uint64_t n,
                               double min_separation_hz, double noise_floor_db);
 
-// Where the window of n frames from `window_start` lies when shifted inward
-// to fit wholly inside a recording of `frames` frames (a chart draws it
-// there); -1 when the recording is shorter than the window.
+// The start of the window of n frames from `window_start` shifted inward to
+// lie inside a recording of `frames` frames, as a chart draws it; -1 when
+// the recording is shorter than the window.
 int64_t inside_window_start(uint64_t frames, uint64_t n, int32_t window_start);
 
-// What one query at frame `query_sample` with windows of n frames reads:
-// every frame that its window, shifted inside the recording or not, can
-// reach whatever the recording's length, of the channels it analyses
-// (`channel`, or when negative the first MAX_CHANNEL_RESULTS of `channels`).
-// No frames for a query sample that no recording holds.
+// What a query at `query_sample` with windows of n frames reads: each frame
+// its window can reach, shifted inside the recording or not, whatever the
+// recording's length (none for a sample no recording holds), of the
+// channels it analyses (`channel`, or the first MAX_CHANNEL_RESULTS).
 WavSpan query_reads(int64_t query_sample, uint64_t n, int32_t channel, uint32_t channels);
 
 // Working memory for the spectra of one run, made once and reused for every

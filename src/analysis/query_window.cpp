@@ -19,15 +19,12 @@ QueryWindow make_query_window(uint32_t sample_rate, uint32_t query_sample, uint6
 }
 
 int64_t inside_window_start(uint64_t frames, uint64_t n, int32_t window_start) {
-    // A data chunk holds under 2^32 bytes, and a frame at least 2, so the
-    // frame count fits.
-    const int32_t count = static_cast<int32_t>(frames);
-    const int64_t usable = count > 0 ? count : 0;
-    const int64_t length = static_cast<int32_t>(n);
+    // A data chunk holds under 2^32 bytes, and a frame at least 2.
+    const auto usable = static_cast<int64_t>(frames);
+    const auto length = static_cast<int64_t>(n);
     if (length > usable) return -1;
-    int64_t start = window_start > 0 ? window_start : 0;
-    if (start + length > usable) start = usable - length;
-    return start;
+    const int64_t start = window_start > 0 ? window_start : 0;
+    return start + length > usable ? usable - length : start;
 }
 
 WavSpan query_reads(int64_t query_sample, uint64_t n, int32_t channel, uint32_t channels) {
@@ -37,14 +34,13 @@ WavSpan query_reads(int64_t query_sample, uint64_t n, int32_t channel, uint32_t 
         span.channel = static_cast<uint32_t>(channel);
         span.channels = span.channel < channels ? 1 : 0;
     }
-    // A query lies inside the recording, so each window, shifted inward near
-    // an end or not, lies within frames q - n + 1 .. q + n/2 - 1, or 0 .. n - 1
-    // near the start. No data chunk holds 2^31 frames.
-    const int64_t q = query_sample;
+    // Each window, shifted inward near an end or not, lies within frames
+    // q - n + 1 .. q + n/2 - 1, or 0 .. n - 1 near the start. No data chunk
+    // holds 2^31 frames.
     const auto length = static_cast<int64_t>(n);
-    if (q < 0 || q >= INT32_MAX) return span;
-    span.first = q - length + 1 > 0 ? q - length + 1 : 0;
-    const int64_t end = q + length / 2 > length ? q + length / 2 : length;
+    if (query_sample < 0 || query_sample >= INT32_MAX) return span;
+    span.first = query_sample - length + 1 > 0 ? query_sample - length + 1 : 0;
+    const int64_t end = query_sample + length / 2 > length ? query_sample + length / 2 : length;
     span.frames = static_cast<uint64_t>(end - span.first);
     return span;
 }

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 // Returns null when the memory can't be had (or when size is 0).
 void *heap_alloc(size_t size);
@@ -65,10 +66,8 @@ template <typename T> struct HeapArray {
     }
     // Hands the block to the caller, who frees it with heap_free.
     T *release() {
-        T *p = data;
-        data = nullptr;
         count = 0;
-        return p;
+        return std::exchange(data, nullptr);
     }
     T &operator[](uint64_t i) { return data[i]; }
     const T &operator[](uint64_t i) const { return data[i]; }

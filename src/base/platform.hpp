@@ -51,8 +51,7 @@ uint64_t platform_large_page_bytes();
 void platform_prefer_large_pages(void *start, uint64_t bytes);
 
 #ifdef _WIN32
-// Makes standard output and error binary, so that every line ends in a lone
-// line feed as elsewhere.
+// Makes standard output and error binary.
 void platform_binary_output();
 // A heap block (release with heap_free) holding the UTF-16 form of a UTF-8
 // text, or the UTF-8 form of a UTF-16 one; null when memory runs out or the

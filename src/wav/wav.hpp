@@ -7,26 +7,22 @@
 //   wav_read_channel(&wav, 0, start_frame, 4096, x);  // silence outside the file
 //   wav_free(&wav);
 //
-// A file is walked once and kept open; its samples are read only to check
-// float data for NaN and infinity, so a query costs the same on a
-// one-second file and on a two-hour one. An input that can't seek (a pipe,
-// a FIFO, standard input from either) is read once, front to back, keeping
-// only the frames its caller names at each data chunk, by the format in
-// force there:
+// A file is walked once and kept open, its samples read only to check float
+// data for NaN and infinity: a query costs the same on a one-second file and
+// on a two-hour one, past 4 GiB too. An input that can't seek (a pipe, a
+// FIFO, standard input from either) is read once, keeping of each data chunk
+// only the frames its caller names for the format in force there:
 //
 //   WavLoad load;
 //   WavStep step = wav_load_begin(&load, "-");
 //   while (step == WavStep::data) step = wav_load_keep(&load, span_for(load.walk.format));
 //   if (step == WavStep::failed || !wav_load_end(&load, &wav)) { /* wav_error_text() */ }
 //
-// Every size a chunk can declare is read, past 4 GiB too: file offsets are
-// 64-bit on every platform. Chunks other than "fmt " and "data" are walked
-// and checked, not kept, so memory never grows with the file.
+// Chunks other than "fmt " and "data" are checked, not kept.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
-#include <utility>
 
 #include "base/heap.hpp"
 
@@ -45,22 +41,9 @@ struct WavSpan {
     uint32_t channels;
 };
 
-// A pipe's kept frames, channel after channel.
-struct WavKept {
-    double *data;
-    WavSpan span;
-};
-
-// A file's frames, read on demand; `file` is closed with the record when
-// `owned` (standard input is not its to close).
-struct WavFile {
-    FILE *file;
-    bool owned;
-    int64_t data_offset;
-};
-
-// All zeros when it holds nothing. The frames come from one of two places:
-// `file`, or, for a pipe (`from_pipe`), `kept`, which the record owns.
+// All zeros when it holds nothing. The frames are read on demand from a
+// file, or come from what a pipe kept (`from_pipe`), channel after channel.
+// The record closes `file` when `owns_file` and frees `kept`.
 struct WavData {
     uint32_t sample_rate;
     uint32_t channels;
@@ -71,16 +54,18 @@ struct WavData {
     unsigned char *extra_chunks; // other chunks are not kept: always null
     uint64_t extra_chunks_len;   // and 0
     bool from_pipe;
-    WavFile file;
-    WavKept kept;
+    FILE *file;
+    bool owns_file;      // standard input is not the record's to close
+    int64_t data_offset; // of the file's first sample byte
+    double *kept;
+    WavSpan kept_span;
     // Reads take a const record; one that finds a file shrunk says so here,
     // for the driver to name the cause.
     mutable bool read_failed;
 };
 
-// The reader's own records, public so that a load lives on its caller's stack.
-
-// The facts of the last "fmt " chunk.
+// The reader's own records, public so that a load lives on its caller's
+// stack. The facts of the last "fmt " chunk:
 struct WavFormat {
     bool seen = false;
     bool is_float = false;
@@ -91,20 +76,15 @@ struct WavFormat {
     uint32_t channel_mask = 0;
 };
 
-// An input read through one block: a file, which seeks to skip and whose
-// size bounds every size a chunk declares, or a pipe, which reads and drops.
-// A file's walk touches little beyond its headers and allocates nothing; a
-// pipe is read in a few calls per megabyte.
+// An input read through a block as large as a pipe's buffer: a file seeks to
+// skip, and its size bounds every size a chunk declares; a pipe reads and drops.
 struct WavSource {
     FILE *file = nullptr;
     bool owned = false;
     bool pipe = false;
     int64_t size = INT64_MAX; // a file's; a pipe's is not known
     int64_t offset = 0;       // of block[at] in the input
-    unsigned char *block = nullptr;
-    uint64_t capacity = 0;
-    unsigned char file_block[16 * 1024];
-    HeapArray<unsigned char> pipe_block;
+    unsigned char block[64 * 1024];
     uint64_t at = 0;
     uint64_t len = 0;
     bool ended = false; // the end, or a read error: either ends the walk
@@ -124,12 +104,11 @@ struct WavWalk {
     uint64_t data_arrived = 0;      // of its bytes, how many the input holds
 };
 
-// A pipe's data chunk as it passes: the kept span, converted, and the first
-// non-finite float sample.
+// A pipe's data chunk as it passes.
 struct WavKeeper {
     WavFormat format;                 // in force when the chunk began
     uint64_t non_finite = UINT64_MAX; // sample index; UINT64_MAX for none
-    HeapArray<double> data;
+    HeapArray<double> data;           // `span`, converted
     WavSpan span{};
 };
 
@@ -144,15 +123,13 @@ enum class WavStep { data, done, failed };
 // Opens `path` ("-" is standard input) and walks it: a file to its end, a
 // pipe to the start of its first data chunk (WavStep::data).
 WavStep wav_load_begin(WavLoad *load, const char *path);
-// Passes the pipe's data chunk that begins, keeping `span` of it, and walks
-// on to the next data chunk or the end. A span outside the format in force
-// keeps nothing.
+// Passes the pipe's data chunk that begins, keeping `span` of it (nothing
+// where it lies outside the format in force), and walks on.
 WavStep wav_load_keep(WavLoad *load, const WavSpan &span);
 // Checks what the walk found and fills `out`: true when it was filled. On
-// false `out` is zeroed, nothing stays allocated or open, and
-// wav_error_text() says why.
+// false `out` is zeroed and wav_error_text() says why. Nothing stays open or
+// allocated but what `out` holds.
 bool wav_load_end(WavLoad *load, WavData *out);
-
 // The three steps in one; a pipe keeps no frames.
 bool wav_load(const char *path, WavData *out);
 

@@ -1,11 +1,10 @@
 // The reader's own pieces, for its files and their tests: the source, the
-// walk, the format facts, what keeps a pipe's frames, little-endian fields,
-// the sample conversions, the float check, and a file read in blocks.
+// walk, the keeper, the sample conversions and checks, block-wise reads.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 #include "base/heap.hpp"
 #include "base/platform.hpp"
@@ -28,17 +27,17 @@ inline void source_take(WavSource *src, uint64_t n) {
     src->offset += static_cast<int64_t>(n);
 }
 
-// The chunk walk: from the header (WavStep::done at its end or at a chunk
-// header cut short), or on from the data chunk a pipe stopped at, whose
-// bytes the caller has passed and counted in walk->data_arrived.
-bool wav_walk_head(WavSource *src);
+// The chunk walk: from the input's start (WavStep::done at its end or at a
+// chunk header cut short), or on from the data chunk a pipe stopped at,
+// whose bytes the caller has passed and counted in walk->data_arrived.
 WavStep wav_walk(WavSource *src, WavWalk *walk);
 
-// Reads a "fmt " body of `size` bytes, of which min(size, 40) are at `body`;
-// false when the chunk is too short or not integer or float PCM.
-bool wav_parse_format(const unsigned char *body, uint32_t size, WavFormat *fmt);
 // Bytes per frame of a format that can be read, else 0.
-uint64_t wav_frame_size(const WavFormat &fmt);
+inline uint64_t wav_frame_size(const WavFormat &fmt) {
+    const bool width_ok = fmt.is_float ? fmt.bits == 32 || fmt.bits == 64
+                                       : fmt.bits == 16 || fmt.bits == 24 || fmt.bits == 32;
+    return width_ok && fmt.channels != 0 && fmt.sample_rate != 0 ? uint64_t{fmt.bits / 8} * fmt.channels : 0;
+}
 inline uint32_t wav_encoding(const WavFormat &fmt) { return fmt.bits + (fmt.is_float ? 256u : 0u); }
 
 // A pipe's data chunk: begins keeping `span` in the format in force (false
@@ -69,8 +68,7 @@ inline constexpr double INT24_FULL_SCALE = 8388607.0;
 inline constexpr double INT32_FULL_SCALE = 2147483647.0;
 
 inline double sample_int16(const unsigned char *p) {
-    auto v = static_cast<int16_t>(static_cast<uint16_t>(p[0] | p[1] << 8));
-    return static_cast<double>(v) / INT16_FULL_SCALE;
+    return static_cast<int16_t>(le16(p)) / INT16_FULL_SCALE;
 }
 
 inline double sample_int24(const unsigned char *p) {
@@ -80,22 +78,13 @@ inline double sample_int24(const unsigned char *p) {
 }
 
 inline double sample_int32(const unsigned char *p) {
-    auto v = static_cast<int32_t>(le32(p));
-    return static_cast<double>(v) / INT32_FULL_SCALE;
+    return static_cast<int32_t>(le32(p)) / INT32_FULL_SCALE;
 }
 
-inline double sample_float32(const unsigned char *p) {
-    uint32_t u = le32(p);
-    float f;
-    std::memcpy(&f, &u, sizeof f);
-    return static_cast<double>(f);
-}
+inline double sample_float32(const unsigned char *p) { return std::bit_cast<float>(le32(p)); }
 
 inline double sample_float64(const unsigned char *p) {
-    uint64_t u = static_cast<uint64_t>(le32(p)) | static_cast<uint64_t>(le32(p + 4)) << 32;
-    double d;
-    std::memcpy(&d, &u, sizeof d);
-    return d;
+    return std::bit_cast<double>(static_cast<uint64_t>(le32(p)) | static_cast<uint64_t>(le32(p + 4)) << 32);
 }
 
 enum class WavBlocks { ok, stopped, no_memory, failed };

@@ -17,10 +17,7 @@ static void note_non_finite(uint64_t index, uint32_t channels) {
                   index / channels, index % channels);
 }
 
-static constexpr uint64_t PIPE_BLOCK_BYTES = 256 * 1024;
-
 WavStep wav_load_begin_stream(WavLoad *load, FILE *input, bool pipe) {
-    g_reason[0] = '\0';
     WavSource &src = load->source;
     src.file = input;
     src.pipe = pipe;
@@ -31,14 +28,6 @@ WavStep wav_load_begin_stream(WavLoad *load, FILE *input, bool pipe) {
         src.size = platform_tell(input);
         if (src.size < 0 || !platform_seek(input, 0, SEEK_SET)) return WavStep::failed;
     }
-    src.block = src.file_block;
-    src.capacity = sizeof src.file_block;
-    if (pipe) {
-        if (!src.pipe_block.allocate(PIPE_BLOCK_BYTES)) return WavStep::failed;
-        src.block = src.pipe_block.data;
-        src.capacity = src.pipe_block.count;
-    }
-    if (!wav_walk_head(&src)) return WavStep::failed;
     return wav_walk(&src, &load->walk);
 }
 
@@ -75,29 +64,24 @@ static bool file_is_finite(FILE *f, const WavWalk &walk) {
            WavBlocks::ok;
 }
 
-static bool load_checks(WavLoad *load) {
-    const WavWalk &walk = load->walk;
-    const WavSource &src = load->source;
-    if (!walk.format.seen || !walk.have_data) return false;
-    // A pipe's samples must follow the format that describes them.
-    if (src.pipe && walk.format_after_data) return false;
+static bool load_checks(const WavLoad &load) {
+    const WavWalk &walk = load.walk;
     const uint64_t frame_size = wav_frame_size(walk.format);
-    if (frame_size == 0 || walk.data_arrived % frame_size != 0) return false; // a truncated last frame
-    // A pipe's data ends with the stream, as a writer that can't go back to
-    // fill in its size leaves it; a file's must all be there.
-    if (!src.pipe && walk.data_arrived < walk.data_size) return false;
-    if (src.pipe) {
-        if (load->keeper.non_finite == UINT64_MAX) return true;
-        note_non_finite(load->keeper.non_finite, walk.format.channels);
+    // Whole frames only. A pipe's samples must follow the format that
+    // describes them, and its data ends with the stream, as a writer that
+    // can't go back to fill in its size leaves it; a file's must all be there.
+    if (!walk.have_data || frame_size == 0 || walk.data_arrived % frame_size != 0 ||
+        (load.source.pipe ? walk.format_after_data : walk.data_arrived < walk.data_size))
         return false;
-    }
-    return !walk.format.is_float || file_is_finite(src.file, walk);
+    if (!load.source.pipe) return !walk.format.is_float || file_is_finite(load.source.file, walk);
+    if (load.keeper.non_finite != UINT64_MAX) note_non_finite(load.keeper.non_finite, walk.format.channels);
+    return load.keeper.non_finite == UINT64_MAX;
 }
 
 bool wav_load_end(WavLoad *load, WavData *out) {
     if (!out) return false;
     std::memset(out, 0, sizeof *out);
-    if (!load_checks(load)) return false;
+    if (!load_checks(*load)) return false;
     const WavFormat &fmt = load->walk.format;
     out->sample_rate = fmt.sample_rate;
     out->channels = fmt.channels;
@@ -108,27 +92,29 @@ bool wav_load_end(WavLoad *load, WavData *out) {
     WavSource &src = load->source;
     out->from_pipe = src.pipe;
     if (src.pipe) {
-        out->kept = {load->keeper.data.release(), load->keeper.span};
+        out->kept = load->keeper.data.release();
+        out->kept_span = load->keeper.span;
     } else {
-        out->file = {src.release(), src.owned, load->walk.data_offset};
+        out->owns_file = src.owned;
+        out->data_offset = load->walk.data_offset;
+        out->file = src.release();
     }
     return true;
 }
 
 bool wav_load(const char *path, WavData *out) {
+    if (out) std::memset(out, 0, sizeof *out);
     WavLoad load;
     WavStep step = wav_load_begin(&load, path);
     while (step == WavStep::data) step = wav_load_keep(&load, WavSpan{});
-    if (step == WavStep::done) return wav_load_end(&load, out);
-    if (out) std::memset(out, 0, sizeof *out);
-    return false;
+    return step == WavStep::done && wav_load_end(&load, out);
 }
 
 const char *wav_error_text() { return g_reason[0] ? g_reason : GENERIC_REASON; }
 
 void wav_free(WavData *wav) {
     if (!wav) return;
-    if (wav->file.owned && wav->file.file) std::fclose(wav->file.file);
-    heap_free(wav->kept.data);
+    if (wav->owns_file && wav->file) std::fclose(wav->file);
+    heap_free(wav->kept);
     std::memset(wav, 0, sizeof *wav);
 }

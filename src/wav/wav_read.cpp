@@ -34,13 +34,13 @@ double wav_convert_one(uint32_t encoding, const unsigned char *p) {
 
 // A pipe was read once: only the frames it kept are there.
 static bool read_kept(const WavData *wav, uint32_t channel, int64_t first, uint64_t count, double *out) {
-    const WavSpan &kept = wav->kept.span;
+    const WavSpan &kept = wav->kept_span;
     if (channel < kept.channel || channel - kept.channel >= kept.channels || first < kept.first ||
         first + static_cast<int64_t>(count) > kept.first + static_cast<int64_t>(kept.frames)) {
         wav->read_failed = true;
         return false;
     }
-    const double *from = wav->kept.data + (channel - kept.channel) * kept.frames +
+    const double *from = wav->kept + (channel - kept.channel) * kept.frames +
                          static_cast<uint64_t>(first - kept.first);
     std::memcpy(out, from, static_cast<size_t>(count) * sizeof(double));
     return true;
@@ -51,8 +51,8 @@ static WavBlocks read_from_file(const WavData *wav, uint32_t channel, uint64_t f
     const uint32_t encoding = wav->encoding;
     const uint64_t width = (encoding & 0xFFu) / 8u;
     const uint64_t frame_size = width * wav->channels;
-    FILE *file = wav->file.file;
-    const uint64_t offset = static_cast<uint64_t>(wav->file.data_offset) + first * frame_size;
+    FILE *file = wav->file;
+    const uint64_t offset = static_cast<uint64_t>(wav->data_offset) + first * frame_size;
 
     if (frame_size > BLOCK_BYTES) {
         unsigned char sample[8];

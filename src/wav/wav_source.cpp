@@ -11,7 +11,7 @@ uint64_t source_fill(WavSource *src, uint64_t want) {
     src->len -= src->at;
     src->at = 0;
     while (src->len < want && !src->ended) {
-        const size_t room = static_cast<size_t>(src->capacity - src->len);
+        const size_t room = static_cast<size_t>(sizeof src->block - src->len);
         const size_t got = std::fread(src->block + src->len, 1, room, src->file);
         src->len += got;
         src->ended = got < room;
@@ -38,9 +38,9 @@ bool source_skip(WavSource *src, uint64_t n) {
         return true;
     }
     for (uint64_t left = n; left > 0;) {
-        const uint64_t have = source_fill(src, 1);
-        if (have == 0) return false;
-        const uint64_t take = have < left ? have : left;
+        uint64_t take = source_fill(src, 1);
+        if (take == 0) return false;
+        if (take > left) take = left;
         source_take(src, take);
         left -= take;
     }

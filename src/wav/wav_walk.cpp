@@ -10,10 +10,20 @@ static Chunk chunk_kind(const unsigned char *id) {
     return Chunk::other;
 }
 
-bool wav_walk_head(WavSource *src) {
-    unsigned char head[12];
-    return source_read(src, head, 12) && std::memcmp(head, "RIFF", 4) == 0 &&
-           std::memcmp(head + 8, "WAVE", 4) == 0;
+// Reads a "fmt " body of `size` bytes, of which min(size, 40) are at `body`;
+// false when it is not integer or float PCM.
+static bool parse_format(const unsigned char *body, uint32_t size, WavFormat *fmt) {
+    const bool extensible = le16(body) == 0xFFFE && size >= 26;
+    const uint16_t code = extensible ? le16(body + 24) : le16(body); // the sub-format, or the tag
+    if (code != 1 && code != 3) return false; // expecting integer PCM (1) or IEEE float (3)
+    *fmt = {true,
+            code == 3,
+            extensible,
+            le16(body + 2),
+            le32(body + 4),
+            le16(body + 14),
+            extensible ? le32(body + 20) : 0u};
+    return true;
 }
 
 // Passes a run of empty unknown chunks (a zero-filled tail, say) where they
@@ -30,13 +40,14 @@ static void pass_empty_chunks(WavSource *src) {
 }
 
 WavStep wav_walk(WavSource *src, WavWalk *walk) {
-    if (src->pipe && walk->have_data) {
-        // On from a pipe's data chunk: one that ended with the stream ends
-        // the walk too.
-        if (walk->data_arrived < walk->data_size || !source_skip(src, walk->data_size % 2))
-            return WavStep::done;
+    unsigned char hdr[12];
+    if (src->offset == 0) {
+        if (!source_read(src, hdr, 12) || std::memcmp(hdr, "RIFF", 4) != 0 ||
+            std::memcmp(hdr + 8, "WAVE", 4) != 0)
+            return WavStep::failed;
+    } else if (walk->data_arrived < walk->data_size || !source_skip(src, walk->data_size % 2)) {
+        return WavStep::done; // on from a pipe's data chunk, which ended with the stream
     }
-    unsigned char hdr[8];
     while (source_read(src, hdr, 8)) { // a header cut short is the normal end of the walk
         const uint32_t size = le32(hdr + 4);
         const int64_t body = src->offset;
@@ -55,7 +66,7 @@ WavStep wav_walk(WavSource *src, WavWalk *walk) {
         case Chunk::format: {
             unsigned char fmt[40] = {};
             const uint32_t want = size < 40 ? size : 40;
-            if (size < 16 || !source_read(src, fmt, want) || !wav_parse_format(fmt, size, &walk->format))
+            if (size < 16 || !source_read(src, fmt, want) || !parse_format(fmt, size, &walk->format))
                 return WavStep::failed;
             walk->format_after_data = walk->have_data;
             rest = size - want + size % 2;
