@@ -1,8 +1,7 @@
 #!/bin/sh
-# Installs what the build and the whole test suite need, and only what is
-# missing: Debian packages (one apt-get update, only when something is to be
-# installed; extra package names may be given as arguments), the de_DE.UTF-8
-# locale, and the browser tests' npm packages. Needs root (or sudo) only then.
+# Installs what the build and the tests need, only what is missing: Debian
+# packages (extra names may be given) after one apt-get update, the
+# de_DE.UTF-8 locale, the browser tests' npm packages; root (or sudo) then.
 set -eu
 cd "$(dirname "$0")/.."
 export DEBIAN_FRONTEND=noninteractive

@@ -1,9 +1,7 @@
 #!/bin/sh
 # Builds the product for another platform and runs every case table through
 # a wrapper named tonesift first on PATH (qemu-user or wine): the same bytes
-# as on the native platform. The first difference names the target, the case
-# and the line.
-#
+# as natively, the first difference named by target, case and line.
 #   sh tests/cross/check.sh NATIVE_BUILD TARGET
 #   TARGET: i686-linux-gnu aarch64-linux-gnu s390x-linux-gnu x86_64-w64-mingw32
 set -u

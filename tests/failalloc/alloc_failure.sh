@@ -1,10 +1,8 @@
 #!/bin/sh
-# Runs queries on a build whose N-th allocation fails, for every N until no
-# failure fires, once with that allocation alone failing and once with every
-# one after it: each run ends with status 1, exactly one of the messages of
-# the phase that failed (load, analysis, report, in that order), nothing on
-# stdout, no block left unreleased, and no report file created or changed.
-#
+# Queries on a build whose N-th allocation fails (alone, or with every one
+# after it), for every N until none fires: each run ends with status 1, one
+# message of the phase that failed (load, analysis, report, in that order),
+# nothing on stdout, no block unreleased, no report file created or changed.
 #   alloc_failure.sh FAILING_TONESIFT WAVGEN
 bin=$1 wavgen=$2 failures=0
 dir=$(mktemp -d) && cd "$dir" || exit 2

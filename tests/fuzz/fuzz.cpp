@@ -1,11 +1,9 @@
-// Fuzzes the reader and a whole run: the input bytes but the last four
-// become a WAV file. A load must keep what it promises (a supported encoding,
-// non-zero rate and channels, every frame readable and finite); then the file
-// is queried as the last four bytes say, through a writer and the report,
-// once by its path and once through a pipe that a second thread writes: the
-// same answer, the input's name and the page's time aside, unless a stream's
-// own rule applies (its last format after its last data, or its data cut
-// short). A crash, leak, difference or sanitizer report is the failure.
+// Fuzzes the reader and a whole run on the input bytes but the last four as
+// a WAV file: a load keeps its promises (a supported encoding, non-zero rate
+// and channels, every frame readable and finite) and agrees with the
+// harness's own walk; the query the last four bytes choose answers the same
+// by path and through a pipe (name and time aside) unless a stream's own
+// rule applies. A crash, leak, difference or sanitizer report is the failure.
 #include <cmath>
 #include <csignal>
 #include <cstdint>
@@ -28,22 +26,25 @@ std::string g_dir;
 
 uint32_t le32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 
-// The chunk walk of both roads, told apart only where a stream's rules differ.
-bool stream_rules_apply(const uint8_t *p, size_t n) {
-    uint64_t at = 12, last_fmt = 0, last_data = 0;
+// The last format and data chunk headers, and whether that data is cut short.
+struct Walk {
+    uint64_t fmt = 0, data = 0;
     bool cut = false;
-    while (at + 8 <= n) {
+};
+Walk walk(const uint8_t *p, size_t n) {
+    Walk w;
+    for (uint64_t at = 12; at + 8 <= n;) {
         const uint32_t size = le32(p + at + 4);
         const bool data = std::memcmp(p + at, "data", 4) == 0;
         if (data || std::memcmp(p + at, "fmt ", 4) == 0) {
-            (data ? last_data : last_fmt) = at;
-            cut = data && size > n - at - 8;
+            (data ? w.data : w.fmt) = at;
+            w.cut = data && size > n - at - 8;
             at += 8 + uint64_t{size} + size % 2;
         } else {
-            at += 8 + uint64_t{(size + 1u) & ~1u}; // padded in 32 bits, as the walkers do
+            at += 8 + uint64_t{(size + 1u) & ~1u}; // padded in 32 bits, as the size field is
         }
     }
-    return last_fmt > last_data || cut;
+    return w;
 }
 
 std::string slurp(const std::string &path) {
@@ -51,9 +52,8 @@ std::string slurp(const std::string &path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// One run, its standard output and error in one file: all it answered, the
-// input named IN, and the page from the signal line on (the lines before name
-// the input) without its time.
+// One run's status, output and error (the input named IN), and its page from
+// the signal line on (the lines before name the input) without its time.
 std::string answer(const std::string &query, const std::string &input) {
     const std::string out = g_dir + "/out", html = g_dir + "/out.html";
     std::string line = "tonesift --input " + input + " --html " + html + query;
@@ -99,8 +99,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FILE *f = std::fopen(in.c_str(), "wb");
     if (!f || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) std::abort();
     WavData wav;
+    const Walk w = walk(data, size);
     if (wav_load(in.c_str(), &wav)) {
-        bool ok = wav.sample_rate != 0 && wav.channels != 0 && wav.extra_chunks_len == 0 &&
+        const uint8_t *fmt = data + w.fmt + 8;
+        bool ok = wav.channels == (fmt[2] | fmt[3] << 8) && wav.sample_rate == le32(fmt + 4) &&
+                  wav.frames * wav.channels * (fmt[14] / 8u) == le32(data + w.data + 4) &&
+                  wav.sample_rate != 0 && wav.channels != 0 && wav.extra_chunks_len == 0 &&
                   (wav.encoding == WAV_ENCODING_INT16 || wav.encoding == WAV_ENCODING_INT24 ||
                    wav.encoding == WAV_ENCODING_INT32 || wav.encoding == WAV_ENCODING_FLOAT32 ||
                    wav.encoding == WAV_ENCODING_FLOAT64);
@@ -132,6 +136,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string from_pipe = answer(query, "/dev/fd/" + std::to_string(fds[0]));
     close(fds[0]); // a writer still blocked learns that nobody reads
     writer.join();
-    if (!stream_rules_apply(data, size) && from_pipe != from_file) std::abort();
+    if (w.fmt <= w.data && !w.cut && from_pipe != from_file) std::abort();
     return 0;
 }

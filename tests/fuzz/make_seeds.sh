@@ -1,7 +1,6 @@
 #!/bin/sh
-# Writes the fuzzing seed corpus into FOLDER: small valid files of every
-# encoding and layout, and malformed ones, each followed by the four bytes
-# the harness reads as its query. Usage: make_seeds.sh WAVGEN FOLDER
+# Writes into FOLDER small valid files of every encoding and layout, and
+# malformed ones, each with the harness's four query bytes. make_seeds.sh WAVGEN FOLDER
 set -eu
 wavgen=$(cd "$(dirname "$1")" && pwd)/$(basename "$1") n=0 fmt=fmt_=fmt:1,1,8000,16
 cd "$2"

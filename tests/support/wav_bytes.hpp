@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,15 +18,9 @@ inline void put_le(Bytes &b, uint64_t v, int width) {
 
 // Integers rounded from full scale 1.0 and clamped; floats as they are.
 inline void put_sample(Bytes &b, uint32_t encoding, double value) {
-    if (encoding == WAV_ENCODING_FLOAT32) {
-        const float f = static_cast<float>(value);
-        uint32_t u;
-        std::memcpy(&u, &f, 4);
-        return put_le(b, u, 4);
-    }
-    uint64_t u;
-    std::memcpy(&u, &value, 8);
-    if (encoding == WAV_ENCODING_FLOAT64) return put_le(b, u, 8);
+    if (encoding == WAV_ENCODING_FLOAT32)
+        return put_le(b, std::bit_cast<uint32_t>(static_cast<float>(value)), 4);
+    if (encoding == WAV_ENCODING_FLOAT64) return put_le(b, std::bit_cast<uint64_t>(value), 8);
     const double top = std::ldexp(1.0, static_cast<int>(encoding) - 1) - 1.0;
     const double v = std::fmax(-top - 1.0, std::fmin(top, std::round(value * top)));
     put_le(b, static_cast<uint64_t>(static_cast<int64_t>(v)), static_cast<int>(encoding / 8));
@@ -42,7 +35,7 @@ inline bool load_stream(FILE *input, WavData *wav, bool pipe = false, const WavS
 }
 
 // Samples as a WAV file in memory (a 16-byte format chunk, then the data),
-// loaded by the stream loader; usable wherever a const WavData & is taken.
+// loaded; usable wherever a const WavData & is taken.
 struct MemoryWav {
     Bytes bytes;
     FILE *stream = nullptr;
@@ -51,8 +44,7 @@ struct MemoryWav {
               uint32_t encoding = WAV_ENCODING_FLOAT64) {
         const uint32_t bits = encoding & 0xFF, align = bits / 8 * channels;
         const uint64_t data = interleaved.size() * bits / 8;
-        // Field values and widths; the tags RIFF, WAVE, "fmt " and data as
-        // little-endian words.
+        // Field values and widths; RIFF, WAVE, "fmt " and data as words.
         const uint64_t fields[][2] = {{0x46464952, 4}, {36 + data, 4}, {0x45564157, 4},
                                       {0x20746D66, 4}, {16, 4},        {encoding > 256 ? 3u : 1u, 2},
                                       {channels, 2},   {rate, 4},      {rate * align, 4},

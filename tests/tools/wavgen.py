@@ -98,15 +98,13 @@ def parse(args):
         key, _, v = a.partition("=")
         if a in ENCODINGS:
             d["enc"] = ENCODINGS[a]
-        elif key in ("rate", "ch", "frames"):
-            d[key] = int(v)
+        elif key in ("rate", "ch", "frames", "sizes"):
+            d[key] = int(v, 0)
         elif key == "ext":
             d["ext"] = int(v, 0) if v else 0
         elif key == "tone":
             ch, freq, amp, *phase = v.split(":")
             d["tones"].append((None if ch == "*" else int(ch), float(freq), float(amp), float((phase or [0])[0])))
-        elif key == "sizes":
-            d["sizes"] = int(v, 0)
         elif key == "noise":
             d["noise"] = float(v)
         elif key == "set":

@@ -1,6 +1,5 @@
-// The transforms against an independent direct DFT in long double and peak
-// picking at its exact boundaries: what no printed digit shows. Real queries
-// are in the case tables.
+// The transforms against a direct DFT in long double and peak picking at its
+// exact boundaries: what no printed digit shows (real queries: the tables).
 #include <gtest/gtest.h>
 
 #include <complex>

@@ -1,6 +1,5 @@
-// The page buffer's fast fixed-point append against printf and its sink,
-// where the chart places its window and the peak label's switch to kHz:
-// what the page shows is in tests/cases/page.test and chart.test.
+// The page buffer's fast fixed-point append against printf and its sink, and
+// the peak label's switch to kHz (what the page shows: page.test, chart.test).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,7 +8,6 @@
 #include <vector>
 
 #include "report/chart.hpp"
-#include "support/wav_bytes.hpp"
 
 namespace {
 
