@@ -107,6 +107,7 @@ struct WavWalk {
 // A pipe's data chunk as it passes.
 struct WavKeeper {
     WavFormat format;                 // in force when the chunk began
+    uint64_t passed = 0;              // bytes of the chunk so far
     uint64_t non_finite = UINT64_MAX; // sample index; UINT64_MAX for none
     HeapArray<double> data;           // `span`, converted
     WavSpan span{};

@@ -41,8 +41,9 @@ inline uint64_t wav_frame_size(const WavFormat &fmt) {
 inline uint32_t wav_encoding(const WavFormat &fmt) { return fmt.bits + (fmt.is_float ? 256u : 0u); }
 
 // A pipe's data chunk: begins keeping `span` in the format in force (false
-// when memory runs out), then passes up to `size` bytes of it from the
-// source; returns how many arrived.
+// when memory runs out), then passes its bytes from the source until `size`
+// have passed or the input ends, in one call or several; returns how many
+// have passed.
 bool wav_keep_begin(WavKeeper *keeper, const WavFormat &fmt, const WavSpan &span);
 uint64_t wav_keep_pass(WavKeeper *keeper, WavSource *src, uint64_t size);
 

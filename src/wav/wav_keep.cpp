@@ -7,6 +7,7 @@
 bool wav_keep_begin(WavKeeper *keeper, const WavFormat &fmt, const WavSpan &span) {
     keeper->format = fmt;
     keeper->non_finite = UINT64_MAX;
+    keeper->passed = 0;
     keeper->data.reset();
     keeper->span = {};
     const bool inside = span.channels > 0 && span.channel < fmt.channels &&
@@ -47,7 +48,7 @@ static void take_samples(WavKeeper *keeper, const unsigned char *bytes, uint64_t
 uint64_t wav_keep_pass(WavKeeper *keeper, WavSource *src, uint64_t size) {
     const bool readable = wav_frame_size(keeper->format) != 0;
     const uint64_t width = readable ? keeper->format.bits / 8 : 1;
-    uint64_t passed = 0;
+    uint64_t &passed = keeper->passed;
     while (passed < size) {
         uint64_t n = source_fill(src, width);
         if (n == 0) break;
