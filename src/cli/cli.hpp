@@ -41,6 +41,14 @@ void print_usage(FILE *stream);
 int32_t parse_int_option(const char *text);
 // Number option text: atof rules (no number gives 0.0).
 double parse_number_option(const char *text);
+// rate x seconds rounded to a sample index, NaN and the ends of the range
+// alike on every platform.
+int64_t round_to_index(double x);
+// The checks of the window length and the top count, with their messages.
+bool valid_window_and_top(int32_t window_samples, int32_t top);
+
+// Runs tonesift-scan from the argument vector; returns the exit status.
+int tonesift_scan_main(int argc, char **argv);
 
 // Runs one query from the argument vector; returns the exit status.
 int tonesift_main(int argc, char **argv);

@@ -1,5 +1,10 @@
 #include "cli/cli.hpp"
 
+// One entry for both programs: the build names the one it starts.
+#ifndef TONESIFT_ENTRY
+#define TONESIFT_ENTRY tonesift_main
+#endif
+
 #ifdef _WIN32
 // Windows hands over the arguments in UTF-16: they go on as UTF-8 (file
 // names are widened again to be opened).
@@ -18,11 +23,11 @@ int wmain(int argc, wchar_t **wargv) {
         argv[converted] = nullptr;
     }
     int status = 1;
-    if (converted == n && argv.data) status = tonesift_main(argc, argv.data);
+    if (converted == n && argv.data) status = TONESIFT_ENTRY(argc, argv.data);
     else std::fputs("error: out of memory\n", stderr);
     for (uint64_t i = 0; i < converted; ++i) heap_free(argv[i]);
     return status;
 }
 #else
-int main(int argc, char **argv) { return tonesift_main(argc, argv); }
+int main(int argc, char **argv) { return TONESIFT_ENTRY(argc, argv); }
 #endif

@@ -1,4 +1,5 @@
 #include <cinttypes>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -19,6 +20,14 @@ double parse_number_option(const char *text) {
     char *end = nullptr;
     const double v = std::strtod(text, &end);
     return end == text ? 0.0 : v;
+}
+
+// llround of NaN or of a value outside the 64-bit range is unspecified, and
+// C libraries differ there; these ends make the same message everywhere.
+int64_t round_to_index(double x) {
+    if (std::isnan(x) || x < -9223372036854775808.0) return INT64_MIN;
+    if (x >= 9223372036854775808.0) return INT64_MAX;
+    return static_cast<int64_t>(std::llround(x));
 }
 
 static bool is(const char *arg, const char *name) { return std::strcmp(arg, name) == 0; }
@@ -78,6 +87,22 @@ static bool valid_window(int32_t n) {
     return n == 1024 || n == 2048 || n == 4096 || n == 8192 || n == 16384 || n == 32768;
 }
 
+bool valid_window_and_top(int32_t window_samples, int32_t top) {
+    if (!valid_window(window_samples)) {
+        std::fprintf(stderr,
+                     "error: --window-samples must be one of 1024, 2048, 4096, 8192, 16384, "
+                     "32768 (got %" PRId64 ")\n",
+                     static_cast<int64_t>(window_samples));
+        return false;
+    }
+    if (top < 1 || top > static_cast<int32_t>(MAX_TOP_PEAKS)) {
+        std::fprintf(stderr, "error: --top must be between 1 and %d (got %" PRId64 ")\n",
+                     static_cast<int>(MAX_TOP_PEAKS), static_cast<int64_t>(top));
+        return false;
+    }
+    return true;
+}
+
 bool validate_options(const Options &o) {
     if (!o.input) {
         usage_error("error: --input is required\n\n");
@@ -87,18 +112,7 @@ bool validate_options(const Options &o) {
         usage_error("error: exactly one of --at or --at-sample is required\n\n");
         return false;
     }
-    if (!valid_window(o.window_samples)) {
-        std::fprintf(stderr,
-                     "error: --window-samples must be one of 1024, 2048, 4096, 8192, 16384, "
-                     "32768 (got %" PRId64 ")\n",
-                     static_cast<int64_t>(o.window_samples));
-        return false;
-    }
-    if (o.top < 1 || o.top > static_cast<int32_t>(MAX_TOP_PEAKS)) {
-        std::fprintf(stderr, "error: --top must be between 1 and %d (got %" PRId64 ")\n",
-                     static_cast<int>(MAX_TOP_PEAKS), static_cast<int64_t>(o.top));
-        return false;
-    }
+    if (!valid_window_and_top(o.window_samples, o.top)) return false;
     if (o.json && o.csv) {
         std::fprintf(stderr, "error: --json and --csv are mutually exclusive\n");
         return false;

@@ -1,5 +1,4 @@
 #include <cinttypes>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -15,14 +14,6 @@
 
 // The steps after a successful load that can fail on their own account.
 enum class Step { analysis, report };
-
-// llround of NaN or of a value outside the 64-bit range is unspecified, and
-// C libraries differ there; these ends make the same message everywhere.
-static int64_t round_to_index(double x) {
-    if (std::isnan(x) || x < -9223372036854775808.0) return INT64_MIN;
-    if (x >= 9223372036854775808.0) return INT64_MAX;
-    return static_cast<int64_t>(std::llround(x));
-}
 
 // Resolves the query point to a sample index and time; the index is not yet
 // checked against the file.

@@ -12,3 +12,5 @@
 void print_text_report(const QueryReport &report);
 void print_json_report(const QueryReport &report);
 void print_csv_report(const QueryReport &report);
+// One result's CSV rows, each after `prefix`.
+void print_csv_rows(const char *prefix, const ChannelResult &result);

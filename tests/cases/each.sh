@@ -4,11 +4,15 @@
 #   refused LAYOUT...  names each not refused (generic reason) by path or piped
 #   loaded LAYOUT...   names each not of 8000 Hz, 1 channel, 2 samples
 #   answer ARGS...     the status, first line, and whether usage follows or is all
+#                      (of $program, tonesift unless named)
 #   ways QUERY... :: WAVGEN_ARGS...  each status if alike by path, piped, - < file
 #   piped "SAMPLE WAVGEN_ARGS"...    the last line by path | piped
+#   scan "WINDOW T1,T2,... WAVGEN_ARGS"...  how many rows tonesift-scan wrote,
+#                      if each point's are tonesift's behind its time and sample
 mode=$1 && shift
 cd "$(mktemp -d)" || exit 2
-tonesift --help > usage
+program=${program:-tonesift}
+"$program" --help > usage
 while [ "$mode" = ways ] && [ "$1" != :: ]; do echo "$1" >> queries && shift; done
 [ "$mode" = ways ] && shift
 run() { # the output, status and page of a run, its input named in.wav
@@ -23,12 +27,20 @@ for case in "$@"; do
     case $mode in
     answer)
         eval "set -- $case"
-        tonesift "$@" > out 2> err
+        "$program" "$@" > out 2> err
         s=$? usage=$([ "$(tail -n +3 err)" = "$(cat usage)" ] && echo ' +usage')
         echo "$case: $s $(cat err out | head -n 1)$usage$(cmp -s out usage && echo ' (all of it)')" ;;
     piped)
         q=${case%% *} case=${case#* } && wavgen in.wav $case || exit 2
         echo "$case @$q: $(last in.wav) | $(cat in.wav | last -)" ;;
+    scan)
+        set -- $case && w=$1 at=$2 && shift 2 && wavgen f.wav "$@" || exit 2
+        for t in $(echo "$at" | tr , ' '); do
+            q=$(tonesift --input f.wav --at "$t" --window-samples "$w" --json | jq .query_sample)
+            tonesift --input f.wav --at "$t" --window-samples "$w" --csv | sed "1d; s/^/$(printf %.6f "$t"),$q,/"
+        done > one
+        tonesift-scan --input f.wav --at "$at" --window-samples "$w" --csv | sed 1d | cmp - one &&
+            echo "$*: $(wc -l < one) rows alike" ;;
     ways)
         wavgen in.wav $case && printf '%s:' "$case" || exit 2
         while read -r query; do

@@ -10,17 +10,19 @@ root=$(pwd) build=$(pwd)/build-$target
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="cmake/toolchains/$target.cmake" -DTONESIFT_TESTS=OFF > /dev/null &&
     cmake --build "$build" -j2 > "$build/build.log" 2>&1 || { cat "$build/build.log"; echo "$target: build failed"; exit 1; }
 mkdir -p "$build/wrap"
-case $target in
-    x86_64-w64-mingw32)
-        export WINEPREFIX="$build/wine" WINEDEBUG=-all
-        # wine's first start sets up its prefix and talks about it; not in a case.
-        [ -d "$WINEPREFIX" ] || wineboot -i > /dev/null 2>&1
-        printf '#!/bin/sh\nexec wine "%s/tonesift.exe" "$@"\n' "$build" > "$build/wrap/tonesift"
-        skip='*_posix.test' ;; # names and inputs Windows doesn't have
-    i686-*) printf '#!/bin/sh\nexec qemu-i386 "%s/tonesift" "$@"\n' "$build" > "$build/wrap/tonesift"; skip=none ;;
-    *) printf '#!/bin/sh\nexec qemu-%s "%s/tonesift" "$@"\n' "${target%%-*}" "$build" > "$build/wrap/tonesift"; skip=none ;;
-esac
-chmod +x "$build/wrap/tonesift"
+for program in tonesift tonesift-scan; do
+    case $target in
+        x86_64-w64-mingw32)
+            export WINEPREFIX="$build/wine" WINEDEBUG=-all
+            # wine's first start sets up its prefix and talks about it; not in a case.
+            [ -d "$WINEPREFIX" ] || wineboot -i > /dev/null 2>&1
+            run='wine' name=$program.exe skip='*_posix.test' ;; # names and inputs Windows doesn't have
+        i686-*) run=qemu-i386 name=$program skip=none ;;
+        *) run=qemu-${target%%-*} name=$program skip=none ;;
+    esac
+    printf '#!/bin/sh\nexec %s "%s/%s" "$@"\n' "$run" "$build" "$name" > "$build/wrap/$program"
+    chmod +x "$build/wrap/$program"
+done
 
 failed=0 cases=0
 for table in tests/cases/*.test; do

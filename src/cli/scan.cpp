@@ -1,0 +1,218 @@
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "analysis/analysis.hpp"
+#include "cli/cli.hpp"
+#include "output/output.hpp"
+#include "wav/wav.hpp"
+
+// tonesift-scan: one recording at many points, each answered exactly as
+// tonesift answers it with the same options, one CSV row per peak.
+
+namespace {
+
+const char USAGE[] =
+    "tonesift-scan -- many moments of one recording, each as tonesift answers it\n"
+    "\n"
+    "usage:\n"
+    "  tonesift-scan --input <in.wav> (--every SECONDS [--from SECONDS] [--to SECONDS] | --at T1,T2,...)\n"
+    "                [--window-samples N] [--top N] [--min-separation-hz HZ] [--noise-floor-db DB]\n"
+    "                [--channel N] --csv\n"
+    "\n"
+    "  --every SECONDS        A point every SECONDS from --from (default 0) up to --to\n"
+    "                         (default: the end), while it lies inside the recording.\n"
+    "  --at T1,T2,...         The points as a list of times that never decreases.\n"
+    "  --csv                  Rows of time_s,sample,channel,rank,frequency_hz,level_db.\n"
+    "                         Required: the only form this version writes.\n"
+    "  The other options, the messages and every number are tonesift's; a seekable\n"
+    "  file only (not a pipe) in this version.\n";
+
+struct ScanOptions {
+    const char *input = nullptr;
+    const char *every = nullptr;
+    const char *from = nullptr;
+    const char *to = nullptr;
+    const char *at = nullptr;
+    int32_t window_samples = 4096;
+    int32_t top = 5;
+    int32_t channel = -1;
+    double min_separation_hz = 0.0;
+    double noise_floor_db = -80.0;
+    bool csv = false;
+};
+
+void usage_error(const char *message, const char *arg) {
+    std::fprintf(stderr, message, arg);
+    std::fputs(USAGE, stderr);
+}
+
+// Stores the value of a value-taking option; false when `name` is not one.
+bool take_option(ScanOptions *o, const char *name, const char *value) {
+    const struct {
+        const char *name;
+        const char **text;
+    } texts[] = {{"--input", &o->input},
+                 {"--every", &o->every},
+                 {"--from", &o->from},
+                 {"--to", &o->to},
+                 {"--at", &o->at}};
+    for (const auto &t : texts)
+        if (std::strcmp(name, t.name) == 0) return *t.text = value, true;
+    const struct {
+        const char *name;
+        int32_t *count;
+    } counts[] = {{"--window-samples", &o->window_samples}, {"--top", &o->top}, {"--channel", &o->channel}};
+    for (const auto &c : counts)
+        if (std::strcmp(name, c.name) == 0) return *c.count = parse_int_option(value), true;
+    double *number = std::strcmp(name, "--min-separation-hz") == 0 ? &o->min_separation_hz
+                     : std::strcmp(name, "--noise-floor-db") == 0  ? &o->noise_floor_db
+                                                                   : nullptr;
+    if (number) *number = parse_number_option(value);
+    return number != nullptr;
+}
+
+// 0: go on; 1 or 2: the exit status + 1 of a run that ends here.
+int scan_options(int argc, char **argv, ScanOptions *o) {
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("tonesift-scan v%s\n", TONESIFT_VERSION);
+        return 1;
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (i + 1 < argc && take_option(o, argv[i], argv[i + 1])) ++i;
+        else if (std::strcmp(argv[i], "--csv") == 0) o->csv = true;
+        else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(USAGE, stdout);
+            return 1;
+        } else {
+            usage_error("error: unrecognized argument '%s'\n\n", argv[i]);
+            return 2;
+        }
+    }
+    if (!o->input) usage_error("error: --input is required\n\n%s", "");
+    else if ((o->every != nullptr) == (o->at != nullptr))
+        usage_error("error: exactly one of --every or --at is required\n\n%s", "");
+    else if ((o->from || o->to) && !o->every) usage_error("error: --from and --to go with --every\n\n%s", "");
+    else if (!o->csv) usage_error("error: --csv is required\n\n%s", "");
+    else if (!valid_window_and_top(o->window_samples, o->top)) return 2;
+    else if (o->every && !(parse_number_option(o->every) > 0.0)) {
+        std::fprintf(stderr, "error: --every must be above 0 (got '%s')\n", o->every);
+        return 2;
+    } else return 0;
+    return 2;
+}
+
+// The points in turn: a list of times, or a time every so often.
+struct Points {
+    const ScanOptions *o;
+    uint32_t rate;
+    uint64_t frames;
+    const char *next; // the rest of the list
+    uint64_t k;
+    double seconds;
+    int64_t sample;
+};
+
+// The next point, or false after the last one. A listed point outside the
+// recording is still a point: the caller refuses it.
+bool next_point(Points *p) {
+    const double rate = static_cast<double>(p->rate);
+    if (p->o->at) {
+        if (!p->next) return false;
+        p->seconds = parse_number_option(p->next);
+        const char *comma = std::strchr(p->next, ',');
+        p->next = comma ? comma + 1 : nullptr;
+    } else {
+        const double from = p->o->from ? parse_number_option(p->o->from) : 0.0;
+        const double to = p->o->to ? parse_number_option(p->o->to) : INFINITY;
+        p->seconds = from + static_cast<double>(p->k++) * parse_number_option(p->o->every);
+        if (!(p->seconds <= to)) return false;
+    }
+    p->sample = round_to_index(rate * p->seconds);
+    return p->o->at || (p->sample >= 0 && static_cast<uint64_t>(p->sample) < p->frames);
+}
+
+// Every listed point inside the recording and in order, before any row.
+bool points_valid(const ScanOptions &o, const WavData &wav) {
+    Points p{&o, wav.sample_rate, wav.frames, o.at, 0, 0.0, 0};
+    double last = -INFINITY;
+    while (o.at && next_point(&p)) {
+        if (p.sample < 0 || static_cast<uint64_t>(p.sample) >= wav.frames) {
+            std::fprintf(stderr,
+                         "error: query point (sample %" PRId64 ") is at or past '%s''s own duration (%" PRIu64
+                         " samples)\n",
+                         p.sample, o.input, wav.frames);
+            return false;
+        }
+        if (p.seconds < last) {
+            std::fprintf(stderr, "error: --at must not decrease (%.6f after %.6f)\n", p.seconds, last);
+            return false;
+        }
+        last = p.seconds;
+    }
+    return true;
+}
+
+// Writes every point's rows; false when the analysis failed.
+bool write_points(const ScanOptions &o, const WavData &wav, SpectrumWork *work) {
+    std::printf("time_s,sample,channel,rank,frequency_hz,level_db\n");
+    Points p{&o, wav.sample_rate, wav.frames, o.at, 0, 0.0, 0};
+    const auto n = static_cast<uint64_t>(o.window_samples);
+    while (next_point(&p)) {
+        const QueryWindow window = make_query_window(wav.sample_rate, static_cast<uint32_t>(p.sample), n,
+                                                     o.min_separation_hz, o.noise_floor_db);
+        const WavSpan reads = query_reads(p.sample, n, o.channel, wav.channels);
+        char prefix[80];
+        std::snprintf(prefix, sizeof prefix, "%.6f,%" PRId64 ",", p.seconds, p.sample);
+        for (uint32_t k = 0; k < reads.channels; ++k) {
+            ChannelResult result;
+            result.channel = reads.channel + k;
+            const int64_t found = analyze_channel(work, wav, result.channel, window,
+                                                  static_cast<uint64_t>(o.top), result.top_peaks,
+                                                  MAX_TOP_PEAKS, work->levels(), work->magnitudes());
+            if (found < 0) return false;
+            result.peak_count = static_cast<uint64_t>(found);
+            print_csv_rows(prefix, result);
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int tonesift_scan_main(int argc, char **argv) {
+    ScanOptions o;
+    if (const int ended = scan_options(argc, argv, &o)) {
+        const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
+        if (ended == 1 && !written) std::fputs("error: failed to write standard output\n", stderr);
+        return ended == 1 && written ? 0 : 1;
+    }
+    WavData wav{};
+    if (!wav_load(o.input, &wav) || wav.from_pipe) {
+        if (wav.from_pipe)
+            std::fprintf(stderr, "error: '%s' can't seek: this version reads files only\n", o.input);
+        else std::fprintf(stderr, "error: failed to read '%s' (%s)\n", o.input, wav_error_text());
+        wav_free(&wav);
+        return 1;
+    }
+    if (o.channel >= 0 && static_cast<uint32_t>(o.channel) >= wav.channels) {
+        std::fprintf(stderr, "error: --channel %" PRId64 " is out of range ('%s' has %u channel%s)\n",
+                     static_cast<int64_t>(o.channel), o.input, wav.channels, wav.channels == 1 ? "" : "s");
+        wav_free(&wav);
+        return 1;
+    }
+    SpectrumWork work;
+    bool ok = points_valid(o, wav);
+    if (ok && !(spectrum_work_init(&work, static_cast<uint64_t>(o.window_samples)) &&
+                write_points(o, wav, &work))) {
+        ok = false;
+        if (wav.read_failed)
+            std::fprintf(stderr, "error: failed to read '%s' (%s)\n", o.input, wav_error_text());
+        else std::fputs("error: out of memory\n", stderr);
+    }
+    wav_free(&wav);
+    const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
+    if (ok && !written) std::fputs("error: failed to write standard output\n", stderr);
+    return ok && written ? 0 : 1;
+}
