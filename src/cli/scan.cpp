@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "analysis/analysis.hpp"
+#include "base/platform.hpp"
 #include "cli/cli.hpp"
 #include "output/output.hpp"
 #include "wav/wav.hpp"
@@ -26,8 +27,9 @@ const char USAGE[] =
     "  --at T1,T2,...         The points as a list of times that never decreases.\n"
     "  --csv                  Rows of time_s,sample,channel,rank,frequency_hz,level_db.\n"
     "                         Required: the only form this version writes.\n"
-    "  The other options, the messages and every number are tonesift's; a seekable\n"
-    "  file only (not a pipe) in this version.\n";
+    "  The other options, the messages and every number are tonesift's. A stream\n"
+    "  (-, a pipe, a FIFO) is answered as it passes; a failure found later comes\n"
+    "  after the rows already written.\n";
 
 struct ScanOptions {
     const char *input = nullptr;
@@ -133,16 +135,25 @@ bool next_point(Points *p) {
     return p->o->at || (p->sample >= 0 && static_cast<uint64_t>(p->sample) < p->frames);
 }
 
+void point_outside(const ScanOptions &o, int64_t sample, uint64_t frames) {
+    std::fprintf(stderr,
+                 "error: query point (sample %" PRId64 ") is at or past '%s''s own duration (%" PRIu64
+                 " samples)\n",
+                 sample, o.input, frames);
+}
+
+void channel_outside(const ScanOptions &o, uint32_t channels) {
+    std::fprintf(stderr, "error: --channel %" PRId64 " is out of range ('%s' has %u channel%s)\n",
+                 static_cast<int64_t>(o.channel), o.input, channels, channels == 1 ? "" : "s");
+}
+
 // Every listed point inside the recording and in order, before any row.
 bool points_valid(const ScanOptions &o, const WavData &wav) {
     Points p{&o, wav.sample_rate, wav.frames, o.at, 0, 0.0, 0};
     double last = -INFINITY;
     while (o.at && next_point(&p)) {
         if (p.sample < 0 || static_cast<uint64_t>(p.sample) >= wav.frames) {
-            std::fprintf(stderr,
-                         "error: query point (sample %" PRId64 ") is at or past '%s''s own duration (%" PRIu64
-                         " samples)\n",
-                         p.sample, o.input, wav.frames);
+            point_outside(o, p.sample, wav.frames);
             return false;
         }
         if (p.seconds < last) {
@@ -154,29 +165,90 @@ bool points_valid(const ScanOptions &o, const WavData &wav) {
     return true;
 }
 
-// Writes every point's rows; false when the analysis failed.
-bool write_points(const ScanOptions &o, const WavData &wav, SpectrumWork *work) {
-    std::printf("time_s,sample,channel,rank,frequency_hz,level_db\n");
-    Points p{&o, wav.sample_rate, wav.frames, o.at, 0, 0.0, 0};
+const char HEADER[] = "time_s,sample,channel,rank,frequency_hz,level_db\n";
+
+// Writes one point's rows; false when the analysis failed.
+bool write_point(const ScanOptions &o, const WavData &wav, SpectrumWork *work, const Points &p) {
     const auto n = static_cast<uint64_t>(o.window_samples);
-    while (next_point(&p)) {
-        const QueryWindow window = make_query_window(wav.sample_rate, static_cast<uint32_t>(p.sample), n,
-                                                     o.min_separation_hz, o.noise_floor_db);
-        const WavSpan reads = query_reads(p.sample, n, o.channel, wav.channels);
-        char prefix[80];
-        std::snprintf(prefix, sizeof prefix, "%.6f,%" PRId64 ",", p.seconds, p.sample);
-        for (uint32_t k = 0; k < reads.channels; ++k) {
-            ChannelResult result;
-            result.channel = reads.channel + k;
-            const int64_t found = analyze_channel(work, wav, result.channel, window,
-                                                  static_cast<uint64_t>(o.top), result.top_peaks,
-                                                  MAX_TOP_PEAKS, work->levels(), work->magnitudes());
-            if (found < 0) return false;
-            result.peak_count = static_cast<uint64_t>(found);
-            print_csv_rows(prefix, result);
-        }
+    const QueryWindow window = make_query_window(wav.sample_rate, static_cast<uint32_t>(p.sample), n,
+                                                 o.min_separation_hz, o.noise_floor_db);
+    const WavSpan reads = query_reads(p.sample, n, o.channel, wav.channels);
+    char prefix[80];
+    std::snprintf(prefix, sizeof prefix, "%.6f,%" PRId64 ",", p.seconds, p.sample);
+    for (uint32_t k = 0; k < reads.channels; ++k) {
+        ChannelResult result;
+        result.channel = reads.channel + k;
+        const int64_t found = analyze_channel(work, wav, result.channel, window, static_cast<uint64_t>(o.top),
+                                              result.top_peaks, MAX_TOP_PEAKS, work->levels(),
+                                              work->magnitudes());
+        if (found < 0) return false;
+        result.peak_count = static_cast<uint64_t>(found);
+        print_csv_rows(prefix, result);
     }
     return true;
+}
+
+bool write_points(const ScanOptions &o, const WavData &wav, SpectrumWork *work) {
+    std::fputs(HEADER, stdout);
+    Points p{&o, wav.sample_rate, wav.frames, o.at, 0, 0.0, 0};
+    while (next_point(&p))
+        if (!write_point(o, wav, work, p)) return false;
+    return true;
+}
+
+// A pipe: each point is answered once the stream has passed its window,
+// keeping one window of the channels analysed; what is found later (a NaN,
+// a listed point outside, a format or a data chunk the load refuses) is said
+// after the rows already written. False after a message.
+bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
+    const WavFormat &f = load->walk.format;
+    const auto n = static_cast<uint64_t>(o.window_samples);
+    SpectrumWork work;
+    bool ok = true;
+    if (step == WavStep::data && wav_frame_size(f) != 0) {
+        if (o.channel >= 0 && static_cast<uint32_t>(o.channel) >= f.channels)
+            return channel_outside(o, f.channels), false;
+        const WavSpan reads = query_reads(0, n, o.channel, f.channels);
+        if (!spectrum_work_init(&work, n) ||
+            !wav_pipe_begin(load, WavSpan{0, n, reads.channel, reads.channels}))
+            return std::fputs("error: out of memory\n", stderr), false;
+        std::fputs(HEADER, stdout);
+        const bool flush = !platform_can_seek(stdout);
+        Points p{&o, f.sample_rate, UINT64_MAX, o.at, 0, 0.0, 0};
+        for (double last = -INFINITY; ok && next_point(&p); last = p.seconds) {
+            const int64_t first = p.sample - static_cast<int64_t>(n / 2) > 0
+                                      ? p.sample - static_cast<int64_t>(n / 2)
+                                      : 0;
+            wav_pipe_move(load, first);
+            const uint64_t arrived = wav_pipe_pass_to(
+                load, p.sample < 0 ? UINT64_MAX : static_cast<uint64_t>(p.sample) + n / 2);
+            if (load->keeper.non_finite != UINT64_MAX) break; // the load's checks say where
+            if (p.sample < 0 || static_cast<uint64_t>(p.sample) >= arrived) {
+                if (o.at) point_outside(o, p.sample, wav_pipe_pass_to(load, UINT64_MAX)), ok = false;
+                break;
+            }
+            if (p.seconds < last) {
+                std::fprintf(stderr, "error: --at must not decrease (%.6f after %.6f)\n", p.seconds, last);
+                ok = false;
+            } else if (!write_point(o, wav_pipe_view(*load, arrived), &work, p)) {
+                std::fputs("error: out of memory\n", stderr);
+                ok = false;
+            }
+            if (flush) std::fflush(stdout);
+        }
+        step = ok ? wav_pipe_walk_on(load) : WavStep::failed;
+        if (step == WavStep::data) {
+            std::fprintf(stderr, "error: '%s' has a data chunk after the rows written\n", o.input);
+            return false;
+        }
+    }
+    WavData wav{};
+    if (ok && (step == WavStep::failed || !wav_load_end(load, &wav))) {
+        std::fprintf(stderr, "error: failed to read '%s' (%s)\n", o.input, wav_error_text());
+        ok = false;
+    }
+    wav_free(&wav);
+    return ok;
 }
 
 } // namespace
@@ -188,17 +260,21 @@ int tonesift_scan_main(int argc, char **argv) {
         if (ended == 1 && !written) std::fputs("error: failed to write standard output\n", stderr);
         return ended == 1 && written ? 0 : 1;
     }
+    WavLoad load;
+    const WavStep step = wav_load_begin(&load, o.input);
+    if (load.source.pipe) {
+        const bool ok = scan_pipe(o, &load, step);
+        const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
+        if (ok && !written) std::fputs("error: failed to write standard output\n", stderr);
+        return ok && written ? 0 : 1;
+    }
     WavData wav{};
-    if (!wav_load(o.input, &wav) || wav.from_pipe) {
-        if (wav.from_pipe)
-            std::fprintf(stderr, "error: '%s' can't seek: this version reads files only\n", o.input);
-        else std::fprintf(stderr, "error: failed to read '%s' (%s)\n", o.input, wav_error_text());
-        wav_free(&wav);
+    if (step != WavStep::done || !wav_load_end(&load, &wav)) {
+        std::fprintf(stderr, "error: failed to read '%s' (%s)\n", o.input, wav_error_text());
         return 1;
     }
     if (o.channel >= 0 && static_cast<uint32_t>(o.channel) >= wav.channels) {
-        std::fprintf(stderr, "error: --channel %" PRId64 " is out of range ('%s' has %u channel%s)\n",
-                     static_cast<int64_t>(o.channel), o.input, wav.channels, wav.channels == 1 ? "" : "s");
+        channel_outside(o, wav.channels);
         wav_free(&wav);
         return 1;
     }

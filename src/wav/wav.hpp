@@ -76,6 +76,13 @@ struct WavFormat {
     uint32_t channel_mask = 0;
 };
 
+// Bytes per frame of a format that can be read, else 0.
+inline uint64_t wav_frame_size(const WavFormat &fmt) {
+    const bool width_ok = fmt.is_float ? fmt.bits == 32 || fmt.bits == 64
+                                       : fmt.bits == 16 || fmt.bits == 24 || fmt.bits == 32;
+    return width_ok && fmt.channels != 0 && fmt.sample_rate != 0 ? uint64_t{fmt.bits / 8} * fmt.channels : 0;
+}
+
 // An input read through a block as large as a pipe's buffer: a file seeks to
 // skip, and its size bounds every size a chunk declares; a pipe reads and drops.
 struct WavSource {
@@ -131,6 +138,16 @@ WavStep wav_load_keep(WavLoad *load, const WavSpan &span);
 // false `out` is zeroed and wav_error_text() says why. Nothing stays open or
 // allocated but what `out` holds.
 bool wav_load_end(WavLoad *load, WavData *out);
+// The same step for a caller that answers as a pipe passes: begins keeping
+// `span`, then passes the chunk's bytes until frame `end` has arrived (or the
+// chunk or the stream ends) and returns the frames arrived; the span moves
+// forward to start at `first` (the frames it keeps stay); the rest passes
+// and the walk goes on. `view` reads what is kept of `frames` frames so far.
+bool wav_pipe_begin(WavLoad *load, const WavSpan &span);
+uint64_t wav_pipe_pass_to(WavLoad *load, uint64_t end);
+void wav_pipe_move(WavLoad *load, int64_t first);
+WavStep wav_pipe_walk_on(WavLoad *load);
+WavData wav_pipe_view(const WavLoad &load, uint64_t frames);
 // The three steps in one; a pipe keeps no frames.
 bool wav_load(const char *path, WavData *out);
 

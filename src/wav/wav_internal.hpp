@@ -32,12 +32,6 @@ inline void source_take(WavSource *src, uint64_t n) {
 // whose bytes the caller has passed and counted in walk->data_arrived.
 WavStep wav_walk(WavSource *src, WavWalk *walk);
 
-// Bytes per frame of a format that can be read, else 0.
-inline uint64_t wav_frame_size(const WavFormat &fmt) {
-    const bool width_ok = fmt.is_float ? fmt.bits == 32 || fmt.bits == 64
-                                       : fmt.bits == 16 || fmt.bits == 24 || fmt.bits == 32;
-    return width_ok && fmt.channels != 0 && fmt.sample_rate != 0 ? uint64_t{fmt.bits / 8} * fmt.channels : 0;
-}
 inline uint32_t wav_encoding(const WavFormat &fmt) { return fmt.bits + (fmt.is_float ? 256u : 0u); }
 
 // A pipe's data chunk: begins keeping `span` in the format in force (false
@@ -46,6 +40,9 @@ inline uint32_t wav_encoding(const WavFormat &fmt) { return fmt.bits + (fmt.is_f
 // have passed.
 bool wav_keep_begin(WavKeeper *keeper, const WavFormat &fmt, const WavSpan &span);
 uint64_t wav_keep_pass(WavKeeper *keeper, WavSource *src, uint64_t size);
+// Moves the kept span forward to start at `first`: the frames both spans
+// hold stay, the others are taken as they pass.
+void wav_keep_move(WavKeeper *keeper, int64_t first);
 
 // One sample of `encoding` at `p`.
 double wav_convert_one(uint32_t encoding, const unsigned char *p);

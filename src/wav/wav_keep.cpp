@@ -1,3 +1,5 @@
+#include <cstring>
+
 #include "wav/wav_internal.hpp"
 
 // A pipe can't go back, so its samples are taken as they pass, in the
@@ -62,4 +64,15 @@ uint64_t wav_keep_pass(WavKeeper *keeper, WavSource *src, uint64_t size) {
         passed += n;
     }
     return passed;
+}
+
+void wav_keep_move(WavKeeper *keeper, int64_t first) {
+    WavSpan &span = keeper->span;
+    if (first <= span.first || span.frames == 0) return;
+    const auto shift = static_cast<uint64_t>(first - span.first);
+    const uint64_t stay = shift < span.frames ? span.frames - shift : 0;
+    for (uint64_t k = 0; k < span.channels && stay > 0; ++k)
+        std::memmove(keeper->data.data + k * span.frames, keeper->data.data + k * span.frames + shift,
+                     static_cast<size_t>(stay) * sizeof(double));
+    span.first = first;
 }

@@ -41,10 +41,39 @@ WavStep wav_load_begin(WavLoad *load, const char *path) {
     return wav_load_begin_stream(load, input, !platform_can_seek(input));
 }
 
-WavStep wav_load_keep(WavLoad *load, const WavSpan &span) {
-    if (!wav_keep_begin(&load->keeper, load->walk.format, span)) return WavStep::failed;
+bool wav_pipe_begin(WavLoad *load, const WavSpan &span) {
+    return wav_keep_begin(&load->keeper, load->walk.format, span);
+}
+
+uint64_t wav_pipe_pass_to(WavLoad *load, uint64_t end) {
+    const uint64_t frame_size = wav_frame_size(load->walk.format);
+    const uint64_t want = frame_size && end < load->walk.data_size / frame_size ? end * frame_size
+                                                                                : load->walk.data_size;
+    const uint64_t passed = wav_keep_pass(&load->keeper, &load->source, want);
+    return frame_size ? passed / frame_size : 0;
+}
+
+void wav_pipe_move(WavLoad *load, int64_t first) { wav_keep_move(&load->keeper, first); }
+
+WavStep wav_pipe_walk_on(WavLoad *load) {
     load->walk.data_arrived = wav_keep_pass(&load->keeper, &load->source, load->walk.data_size);
     return wav_walk(&load->source, &load->walk);
+}
+
+WavData wav_pipe_view(const WavLoad &load, uint64_t frames) {
+    WavData view{};
+    view.sample_rate = load.walk.format.sample_rate;
+    view.channels = load.walk.format.channels;
+    view.encoding = wav_encoding(load.walk.format);
+    view.frames = frames;
+    view.from_pipe = true;
+    view.kept = load.keeper.data.data;
+    view.kept_span = load.keeper.span;
+    return view;
+}
+
+WavStep wav_load_keep(WavLoad *load, const WavSpan &span) {
+    return wav_pipe_begin(load, span) ? wav_pipe_walk_on(load) : WavStep::failed;
 }
 
 // Float data must not hold NaN or infinity anywhere, so a file's whole data

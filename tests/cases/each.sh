@@ -7,8 +7,8 @@
 #                      (of $program, tonesift unless named)
 #   ways QUERY... :: WAVGEN_ARGS...  each status if alike by path, piped, - < file
 #   piped "SAMPLE WAVGEN_ARGS"...    the last line by path | piped
-#   scan "WINDOW T1,T2,... WAVGEN_ARGS"...  how many rows tonesift-scan wrote,
-#                      if each point's are tonesift's behind its time and sample
+#   scan "WINDOW T1,T2,... WAVGEN_ARGS"...  how many rows tonesift-scan wrote
+#                      by path and piped, if each point's are tonesift's
 mode=$1 && shift
 cd "$(mktemp -d)" || exit 2
 program=${program:-tonesift}
@@ -40,6 +40,7 @@ for case in "$@"; do
             tonesift --input f.wav --at "$t" --window-samples "$w" --csv | sed "1d; s/^/$(printf %.6f "$t"),$q,/"
         done > one
         tonesift-scan --input f.wav --at "$at" --window-samples "$w" --csv | sed 1d | cmp - one &&
+            cat f.wav | tonesift-scan --input - --at "$at" --window-samples "$w" --csv | sed 1d | cmp - one &&
             echo "$*: $(wc -l < one) rows alike" ;;
     ways)
         wavgen in.wav $case && printf '%s:' "$case" || exit 2
