@@ -20,13 +20,14 @@ const char USAGE[] =
     "usage:\n"
     "  tonesift-scan --input <in.wav> (--every SECONDS [--from SECONDS] [--to SECONDS] | --at T1,T2,...)\n"
     "                [--window-samples N] [--top N] [--min-separation-hz HZ] [--noise-floor-db DB]\n"
-    "                [--channel N] --csv\n"
+    "                [--channel N] [--json | --csv]\n"
     "\n"
     "  --every SECONDS        A point every SECONDS from --from (default 0) up to --to\n"
     "                         (default: the end), while it lies inside the recording.\n"
     "  --at T1,T2,...         The points as a list of times that never decreases.\n"
+    "  --json                 One JSON object per point and line (JSON Lines).\n"
     "  --csv                  Rows of time_s,sample,channel,rank,frequency_hz,level_db.\n"
-    "                         Required: the only form this version writes.\n"
+    "                         Without either: a line per point and channel.\n"
     "  The other options, the messages and every number are tonesift's. A stream\n"
     "  (-, a pipe, a FIFO) is answered as it passes; a failure found later comes\n"
     "  after the rows already written.\n";
@@ -42,6 +43,7 @@ struct ScanOptions {
     int32_t channel = -1;
     double min_separation_hz = 0.0;
     double noise_floor_db = -80.0;
+    bool json = false;
     bool csv = false;
 };
 
@@ -84,6 +86,7 @@ int scan_options(int argc, char **argv, ScanOptions *o) {
     for (int i = 1; i < argc; ++i) {
         if (i + 1 < argc && take_option(o, argv[i], argv[i + 1])) ++i;
         else if (std::strcmp(argv[i], "--csv") == 0) o->csv = true;
+        else if (std::strcmp(argv[i], "--json") == 0) o->json = true;
         else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(USAGE, stdout);
             return 1;
@@ -96,9 +99,11 @@ int scan_options(int argc, char **argv, ScanOptions *o) {
     else if ((o->every != nullptr) == (o->at != nullptr))
         usage_error("error: exactly one of --every or --at is required\n\n%s", "");
     else if ((o->from || o->to) && !o->every) usage_error("error: --from and --to go with --every\n\n%s", "");
-    else if (!o->csv) usage_error("error: --csv is required\n\n%s", "");
     else if (!valid_window_and_top(o->window_samples, o->top)) return 2;
-    else if (o->every && !(parse_number_option(o->every) > 0.0)) {
+    else if (o->json && o->csv) {
+        std::fputs("error: --json and --csv are mutually exclusive\n", stderr);
+        return 2;
+    } else if (o->every && !(parse_number_option(o->every) > 0.0)) {
         std::fprintf(stderr, "error: --every must be above 0 (got '%s')\n", o->every);
         return 2;
     } else return 0;
@@ -165,7 +170,32 @@ bool points_valid(const ScanOptions &o, const WavData &wav) {
     return true;
 }
 
-const char HEADER[] = "time_s,sample,channel,rank,frequency_hz,level_db\n";
+// The form's first line: none for JSON Lines.
+const char *header(const ScanOptions &o) {
+    return o.json  ? ""
+           : o.csv ? "time_s,sample,channel,rank,frequency_hz,level_db\n"
+                   : "  time (s)  channel  peaks, strongest first: frequency (Hz) level (dB)\n";
+}
+
+// One channel's answer at a point in the chosen form; JSON Lines' object
+// is opened and closed by the caller.
+void print_result(const ScanOptions &o, const Points &p, const ChannelResult &r, bool first) {
+    if (o.csv) {
+        char prefix[80];
+        std::snprintf(prefix, sizeof prefix, "%.6f,%" PRId64 ",", p.seconds, p.sample);
+        return print_csv_rows(prefix, r);
+    }
+    if (o.json) std::printf("%s{\"channel\":%u,\"top_peaks\":[", first ? "" : ",", r.channel);
+    else std::printf("%10.3f  %7u ", p.seconds, r.channel);
+    for (uint64_t k = 0; k < r.peak_count; ++k) {
+        const Peak &peak = r.top_peaks[k];
+        if (o.json)
+            std::printf("%s{\"rank\":%zu,\"frequency_hz\":%.4f,\"level_db\":%.4f}", k ? "," : "",
+                        static_cast<size_t>(k + 1), peak.frequency_hz, peak.level_db);
+        else std::printf(" %10.1f %6.1f", peak.frequency_hz, peak.level_db);
+    }
+    std::fputs(o.json ? "]}" : r.peak_count ? "\n" : "  -\n", stdout);
+}
 
 // Writes one point's rows; false when the analysis failed.
 bool write_point(const ScanOptions &o, const WavData &wav, SpectrumWork *work, const Points &p) {
@@ -173,8 +203,8 @@ bool write_point(const ScanOptions &o, const WavData &wav, SpectrumWork *work, c
     const QueryWindow window = make_query_window(wav.sample_rate, static_cast<uint32_t>(p.sample), n,
                                                  o.min_separation_hz, o.noise_floor_db);
     const WavSpan reads = query_reads(p.sample, n, o.channel, wav.channels);
-    char prefix[80];
-    std::snprintf(prefix, sizeof prefix, "%.6f,%" PRId64 ",", p.seconds, p.sample);
+    if (o.json)
+        std::printf("{\"time_s\":%.6f,\"query_sample\":%" PRId64 ",\"results\":[", p.seconds, p.sample);
     for (uint32_t k = 0; k < reads.channels; ++k) {
         ChannelResult result;
         result.channel = reads.channel + k;
@@ -183,13 +213,14 @@ bool write_point(const ScanOptions &o, const WavData &wav, SpectrumWork *work, c
                                               work->magnitudes());
         if (found < 0) return false;
         result.peak_count = static_cast<uint64_t>(found);
-        print_csv_rows(prefix, result);
+        print_result(o, p, result, k == 0);
     }
+    if (o.json) std::fputs("]}\n", stdout);
     return true;
 }
 
 bool write_points(const ScanOptions &o, const WavData &wav, SpectrumWork *work) {
-    std::fputs(HEADER, stdout);
+    std::fputs(header(o), stdout);
     Points p{&o, wav.sample_rate, wav.frames, o.at, 0, 0.0, 0};
     while (next_point(&p))
         if (!write_point(o, wav, work, p)) return false;
@@ -212,7 +243,7 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
         if (!spectrum_work_init(&work, n) ||
             !wav_pipe_begin(load, WavSpan{0, n, reads.channel, reads.channels}))
             return std::fputs("error: out of memory\n", stderr), false;
-        std::fputs(HEADER, stdout);
+        std::fputs(header(o), stdout);
         const bool flush = !platform_can_seek(stdout);
         Points p{&o, f.sample_rate, UINT64_MAX, o.at, 0, 0.0, 0};
         for (double last = -INFINITY; ok && next_point(&p); last = p.seconds) {
