@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# tonesift-scan's rows, each against its floor in the same run: 600 points
+# every 1 s over ten minutes of 48 kHz stereo float against cat of the file
+# (the NaN scan reads it all) and against 600 runs of tonesift; 60,000 points
+# every 10 ms over ten minutes of 24-bit stereo; one hour of 24-bit stereo
+# through a pipe, every 1 s, against wc -c of the same pipe, with its peak
+# memory. The recordings are sparse files of silence: the work per point is
+# the same whatever the samples hold.
+# Usage: bench/scan.sh [BUILD_DIR] [RUNS]   (default: build, 5 runs per figure)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+runs=${2:-5}
+cmake -S . -B "$build" >/dev/null
+cmake --build "$build" -j --target tonesift tonesift-scan >/dev/null
+scan="$build/tonesift-scan"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+silence() { # FILE FORMAT_FIELDS BYTES
+  python3 tests/tools/wavgen.py "$1" raw riff "fmt_=fmt:$2" "data/$3=z:0"
+  truncate -s $(( 44 + $3 )) "$1"
+  cat "$1" > /dev/null
+}
+median_ms() {
+  local t0 all=()
+  for _ in $(seq "$runs"); do
+    t0=${EPOCHREALTIME/[.,]/}
+    "$@" >/dev/null 2>&1
+    all+=($(( ${EPOCHREALTIME/[.,]/} - t0 )))
+  done
+  printf '%s\n' "${all[@]}" | sort -n | awk -v m=$(( (runs + 1) / 2 )) 'NR == m { printf "%.1f", $1 / 1000 }'
+}
+row() { printf '%-40s %10s ms %10s ms  %s\n' "$1" "$2" "$3" "$4"; }
+
+silence "$work/f32.wav" 3,2,48000,32 $(( 600 * 48000 * 8 ))
+t=$(median_ms "$scan" --input "$work/f32.wav" --every 1 --csv)
+c=$(median_ms cat "$work/f32.wav")
+t0=${EPOCHREALTIME/[.,]/}
+for s in $(seq 0 599); do "$build/tonesift" --input "$work/f32.wav" --at "$s" --csv > /dev/null; done
+row "600 points, 10 min float32 stereo" "$t" "$c" "cat of the file; 600 tonesift runs $(( (${EPOCHREALTIME/[.,]/} - t0) / 1000 )) ms"
+rm "$work/f32.wav"
+
+silence "$work/i24.wav" 1,2,48000,24 $(( 600 * 48000 * 6 ))
+row "60,000 points, 10 min int24 stereo" "$(median_ms "$scan" --input "$work/i24.wav" --every 0.01 --csv)" - "window 4096"
+rm "$work/i24.wav"
+
+silence "$work/hour.wav" 1,2,48000,24 $(( 3600 * 48000 * 6 ))
+t=$(median_ms sh -c "cat '$work/hour.wav' | '$scan' --input - --every 1 --csv")
+w=$(median_ms sh -c "cat '$work/hour.wav' | wc -c")
+mb=$(/usr/bin/time -f %M sh -c "cat '$work/hour.wav' | '$scan' --input - --every 1 --csv > /dev/null" 2>&1 | tail -n 1)
+row "3,600 points, 1 h int24 stereo, pipe" "$t" "$w" "wc -c of the pipe; peak $(( mb / 1024 )) MB"
