@@ -44,6 +44,11 @@ double parse_number_option(const char *text);
 // rate x seconds rounded to a sample index, NaN and the ends of the range
 // alike on every platform.
 int64_t round_to_index(double x);
+// The messages after a load: it failed, the channel or the query point lies
+// outside the file.
+void report_load_failure(const char *path);
+void report_channel_outside(int32_t channel, const char *path, uint32_t channels);
+void report_point_outside(int64_t sample, const char *path, uint64_t frames);
 // The checks of the window length and the top count, with their messages.
 bool valid_window_and_top(int32_t window_samples, int32_t top);
 

@@ -5,6 +5,7 @@
 
 #include "analysis/analysis.hpp"
 #include "cli/cli.hpp"
+#include "wav/wav.hpp"
 
 int32_t parse_int_option(const char *text) {
     long v = std::strtol(text, nullptr, 10);
@@ -85,6 +86,22 @@ Scan scan_arguments(int argc, char **argv, Options *o) {
 
 static bool valid_window(int32_t n) {
     return n == 1024 || n == 2048 || n == 4096 || n == 8192 || n == 16384 || n == 32768;
+}
+
+void report_load_failure(const char *path) {
+    std::fprintf(stderr, "error: failed to read '%s' (%s)\n", path, wav_error_text());
+}
+
+void report_channel_outside(int32_t channel, const char *path, uint32_t channels) {
+    std::fprintf(stderr, "error: --channel %" PRId64 " is out of range ('%s' has %u channel%s)\n",
+                 static_cast<int64_t>(channel), path, channels, channels == 1 ? "" : "s");
+}
+
+void report_point_outside(int64_t sample, const char *path, uint64_t frames) {
+    std::fprintf(stderr,
+                 "error: query point (sample %" PRId64 ") is at or past '%s''s own duration (%" PRIu64
+                 " samples)\n",
+                 sample, path, frames);
 }
 
 bool valid_window_and_top(int32_t window_samples, int32_t top) {

@@ -28,10 +28,6 @@ static int64_t resolve_query(const Options &o, uint32_t sample_rate, double *sec
     return index;
 }
 
-static void report_load_failure(const char *path) {
-    std::fprintf(stderr, "error: failed to read '%s' (%s)\n", path, wav_error_text());
-}
-
 // Releases the audio after `failed` went wrong. Frames are read on demand,
 // so a file that shrank since it was loaded is a read failure whichever step
 // met it; otherwise the step's own message.
@@ -104,21 +100,17 @@ int tonesift_main(int argc, char **argv) {
         return 1;
     }
     if (o.channel >= 0 && static_cast<uint32_t>(o.channel) >= wav.channels) {
-        uint32_t count = wav.channels;
+        const uint32_t count = wav.channels;
         wav_free(&wav);
-        std::fprintf(stderr, "error: --channel %" PRId64 " is out of range ('%s' has %u channel%s)\n",
-                     static_cast<int64_t>(o.channel), o.input, count, count == 1 ? "" : "s");
+        report_channel_outside(o.channel, o.input, count);
         return 1;
     }
     double seconds = 0.0;
     int64_t index = resolve_query(o, wav.sample_rate, &seconds);
     if (index < 0 || static_cast<uint64_t>(index) >= wav.frames) {
-        uint64_t frames = wav.frames;
+        const uint64_t frames = wav.frames;
         wav_free(&wav);
-        std::fprintf(stderr,
-                     "error: query point (sample %" PRId64 ") is at or past '%s''s own duration (%" PRIu64
-                     " samples)\n",
-                     index, o.input, frames);
+        report_point_outside(index, o.input, frames);
         return 1;
     }
 

@@ -140,25 +140,13 @@ bool next_point(Points *p) {
     return p->o->at || (p->sample >= 0 && static_cast<uint64_t>(p->sample) < p->frames);
 }
 
-void point_outside(const ScanOptions &o, int64_t sample, uint64_t frames) {
-    std::fprintf(stderr,
-                 "error: query point (sample %" PRId64 ") is at or past '%s''s own duration (%" PRIu64
-                 " samples)\n",
-                 sample, o.input, frames);
-}
-
-void channel_outside(const ScanOptions &o, uint32_t channels) {
-    std::fprintf(stderr, "error: --channel %" PRId64 " is out of range ('%s' has %u channel%s)\n",
-                 static_cast<int64_t>(o.channel), o.input, channels, channels == 1 ? "" : "s");
-}
-
 // Every listed point inside the recording and in order, before any row.
 bool points_valid(const ScanOptions &o, const WavData &wav) {
     Points p{&o, wav.sample_rate, wav.frames, o.at, 0, 0.0, 0};
     double last = -INFINITY;
     while (o.at && next_point(&p)) {
         if (p.sample < 0 || static_cast<uint64_t>(p.sample) >= wav.frames) {
-            point_outside(o, p.sample, wav.frames);
+            report_point_outside(p.sample, o.input, wav.frames);
             return false;
         }
         if (p.seconds < last) {
@@ -238,7 +226,7 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
     bool ok = true;
     if (step == WavStep::data && wav_frame_size(f) != 0) {
         if (o.channel >= 0 && static_cast<uint32_t>(o.channel) >= f.channels)
-            return channel_outside(o, f.channels), false;
+            return report_channel_outside(o.channel, o.input, f.channels), false;
         const WavSpan reads = query_reads(0, n, o.channel, f.channels);
         if (!spectrum_work_init(&work, n) ||
             !wav_pipe_begin(load, WavSpan{0, n, reads.channel, reads.channels}))
@@ -255,7 +243,8 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
                 load, p.sample < 0 ? UINT64_MAX : static_cast<uint64_t>(p.sample) + n / 2);
             if (load->keeper.non_finite != UINT64_MAX) break; // the load's checks say where
             if (p.sample < 0 || static_cast<uint64_t>(p.sample) >= arrived) {
-                if (o.at) point_outside(o, p.sample, wav_pipe_pass_to(load, UINT64_MAX)), ok = false;
+                if (o.at)
+                    report_point_outside(p.sample, o.input, wav_pipe_pass_to(load, UINT64_MAX)), ok = false;
                 break;
             }
             if (p.seconds < last) {
@@ -275,7 +264,7 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
     }
     WavData wav{};
     if (ok && (step == WavStep::failed || !wav_load_end(load, &wav))) {
-        std::fprintf(stderr, "error: failed to read '%s' (%s)\n", o.input, wav_error_text());
+        report_load_failure(o.input);
         ok = false;
     }
     wav_free(&wav);
@@ -301,11 +290,11 @@ int tonesift_scan_main(int argc, char **argv) {
     }
     WavData wav{};
     if (step != WavStep::done || !wav_load_end(&load, &wav)) {
-        std::fprintf(stderr, "error: failed to read '%s' (%s)\n", o.input, wav_error_text());
+        report_load_failure(o.input);
         return 1;
     }
     if (o.channel >= 0 && static_cast<uint32_t>(o.channel) >= wav.channels) {
-        channel_outside(o, wav.channels);
+        report_channel_outside(o.channel, o.input, wav.channels);
         wav_free(&wav);
         return 1;
     }
@@ -314,8 +303,7 @@ int tonesift_scan_main(int argc, char **argv) {
     if (ok && !(spectrum_work_init(&work, static_cast<uint64_t>(o.window_samples)) &&
                 write_points(o, wav, &work))) {
         ok = false;
-        if (wav.read_failed)
-            std::fprintf(stderr, "error: failed to read '%s' (%s)\n", o.input, wav_error_text());
+        if (wav.read_failed) report_load_failure(o.input);
         else std::fputs("error: out of memory\n", stderr);
     }
     wav_free(&wav);
