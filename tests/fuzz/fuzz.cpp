@@ -4,6 +4,7 @@
 // harness's own walk; the query the last four bytes choose answers the same
 // by path and through a pipe (name and time aside) unless a stream's own
 // rule applies. A crash, leak, difference or sanitizer report is the failure.
+#include <cctype>
 #include <cmath>
 #include <csignal>
 #include <cstdint>
@@ -26,9 +27,10 @@ std::string g_dir;
 
 uint32_t le32(const uint8_t *p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 
-// The last format and data chunk headers, and whether that data is cut short.
+// The last format and data chunk headers, whether that data is cut short,
+// and how many data chunks there are.
 struct Walk {
-    uint64_t fmt = 0, data = 0;
+    uint64_t fmt = 0, data = 0, datas = 0;
     bool cut = false;
 };
 Walk walk(const uint8_t *p, size_t n) {
@@ -38,6 +40,7 @@ Walk walk(const uint8_t *p, size_t n) {
         const bool data = std::memcmp(p + at, "data", 4) == 0;
         if (data || std::memcmp(p + at, "fmt ", 4) == 0) {
             (data ? w.data : w.fmt) = at;
+            w.datas += data;
             w.cut = data && size > n - at - 8;
             at += 8 + uint64_t{size} + size % 2;
         } else {
@@ -54,9 +57,12 @@ std::string slurp(const std::string &path) {
 
 // One run's status, output and error (the input named IN), and its page from
 // the signal line on (the lines before name the input) without its time.
-std::string answer(const std::string &query, const std::string &input) {
+// The scan's answer has no page and its CSV rows lose their time and sample.
+std::string answer(const std::string &query, const std::string &input, bool scan = false) {
     const std::string out = g_dir + "/out", html = g_dir + "/out.html";
-    std::string line = "tonesift --input " + input + " --html " + html + query;
+    std::string line = (scan ? "tonesift-scan --input " + input
+                             : "tonesift --input " + input + " --html " + html) +
+                       query;
     char *argv[16];
     int argc = 0;
     for (char *p = std::strtok(line.data(), " "); p && argc < 16; p = std::strtok(nullptr, " "))
@@ -67,7 +73,7 @@ std::string answer(const std::string &query, const std::string &input) {
     dup2(file, 1);
     dup2(file, 2);
     close(file);
-    const int status = tonesift_main(argc, argv);
+    const int status = (scan ? tonesift_scan_main : tonesift_main)(argc, argv);
     std::fflush(stdout);
     std::fflush(stderr);
     for (int fd = 1; fd <= 2; ++fd) saved[fd - 1] >= 0 ? dup2(saved[fd - 1], fd) : close(fd);
@@ -79,6 +85,13 @@ std::string answer(const std::string &query, const std::string &input) {
     unlink(html.c_str());
     page.erase(0, page.find("<div class=\"signal-meta\">"));
     if (const size_t t = page.find("report generated"); t != std::string::npos) page.erase(t, 40);
+    if (scan) {
+        if (const size_t h = text.find("time_s,sample,"); h != std::string::npos) text.erase(h, 14);
+        for (size_t at = 0; (at = text.find("\n", at)) != std::string::npos && ++at < text.size();)
+            if (std::isdigit(static_cast<unsigned char>(text[at])))
+                text.erase(at, text.find(',', text.find(',', at) + 1) + 1 - at);
+        page.clear();
+    }
     return text + page;
 }
 
@@ -100,7 +113,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!f || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) std::abort();
     WavData wav;
     const Walk w = walk(data, size);
+    double rate = 1.0; // for the scan's time of the query's sample
     if (wav_load(in.c_str(), &wav)) {
+        rate = wav.sample_rate;
         const uint8_t *fmt = data + w.fmt + 8;
         bool ok = wav.channels == (fmt[2] | fmt[3] << 8) && wav.sample_rate == le32(fmt + 4) &&
                   wav.frames * wav.channels * (fmt[14] / 8u) == le32(data + w.data + 4) &&
@@ -120,22 +135,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     static const char *windows[] = {"1024", "2048", "4096", "8192", "16384", "32768"};
     static const char *formats[] = {" --json", " --csv", "", ""};
-    const std::string query = " --at-sample " + std::to_string((tail[0] | tail[1] << 8) * (tail[2] & 0x0F)) +
-                              " --window-samples " + windows[tail[3] % 6] + " --channel " +
-                              std::to_string(static_cast<int>(tail[3] % 10) - 1) + " --top 64" +
+    const int sample = (tail[0] | tail[1] << 8) * (tail[2] & 0x0F);
+    const std::string options = std::string(" --window-samples ") + windows[tail[3] % 6] + " --channel " +
+                                std::to_string(static_cast<int>(tail[3] % 10) - 1) + " --top 64";
+    const std::string query = " --at-sample " + std::to_string(sample) + options +
                               formats[(tail[2] >> 4) & 3];
-    const std::string from_file = answer(query, in);
-    int fds[2];
-    if (pipe(fds) != 0) std::abort();
-    std::thread writer([&] {
-        ssize_t n = 0;
-        for (size_t done = 0; done < size && (n = write(fds[1], data + done, size - done)) > 0;)
-            done += static_cast<size_t>(n);
-        close(fds[1]);
-    });
-    const std::string from_pipe = answer(query, "/dev/fd/" + std::to_string(fds[0]));
-    close(fds[0]); // a writer still blocked learns that nobody reads
-    writer.join();
-    if (w.fmt <= w.data && !w.cut && from_pipe != from_file) std::abort();
+    // A pipe that a second thread writes.
+    const auto piped = [&](const std::string &q, bool scan) {
+        int fds[2];
+        if (pipe(fds) != 0) std::abort();
+        std::thread writer([&] {
+            ssize_t n = 0;
+            for (size_t done = 0; done < size && (n = write(fds[1], data + done, size - done)) > 0;)
+                done += static_cast<size_t>(n);
+            close(fds[1]);
+        });
+        const std::string got = answer(q, "/dev/fd/" + std::to_string(fds[0]), scan);
+        close(fds[0]); // a writer still blocked learns that nobody reads
+        writer.join();
+        return got;
+    };
+    const bool alike = w.fmt <= w.data && !w.cut;
+    if (alike && answer(query, in) != piped(query, false)) std::abort();
+    // The scan at the same point: tonesift's CSV rows, by path, and through a
+    // pipe where the stream's rules do not apply and nothing fails later (a
+    // second data chunk comes after the rows of the first).
+    char at[40];
+    std::snprintf(at, sizeof at, " --at %.17g", sample / rate);
+    const std::string rows = answer(" --at-sample " + std::to_string(sample) + options + " --csv", in);
+    const std::string scanned = answer(at + options + " --csv", in, true);
+    std::string want = rows.substr(0, rows.find("<div"));
+    if (const size_t at = want.find("wrote "); at != std::string::npos)
+        want.erase(at, want.find('\n', at) + 1 - at);
+    if (scanned != want) std::abort();
+    if (alike && w.datas == 1 && rows[0] == '0' && piped(at + options + " --csv", true) != scanned)
+        std::abort();
     return 0;
 }
