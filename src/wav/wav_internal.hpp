@@ -65,19 +65,16 @@ inline constexpr double INT16_FULL_SCALE = 32767.0;
 inline constexpr double INT24_FULL_SCALE = 8388607.0;
 inline constexpr double INT32_FULL_SCALE = 2147483647.0;
 
-inline double sample_int16(const unsigned char *p) {
-    return static_cast<int16_t>(le16(p)) / INT16_FULL_SCALE;
+inline int32_t int16_value(const unsigned char *p) { return static_cast<int16_t>(le16(p)); }
+
+// The three bytes at the top of a word, shifted down with their sign.
+inline int32_t int24_value(const unsigned char *p) {
+    const uint32_t top = static_cast<uint32_t>(p[0]) << 8 | static_cast<uint32_t>(p[1]) << 16 |
+                         static_cast<uint32_t>(p[2]) << 24;
+    return static_cast<int32_t>(top) >> 8;
 }
 
-inline double sample_int24(const unsigned char *p) {
-    int32_t v = p[0] + 256 * p[1] + 65536 * p[2];
-    if (v & 0x800000) v -= 16777216;
-    return static_cast<double>(v) / INT24_FULL_SCALE;
-}
-
-inline double sample_int32(const unsigned char *p) {
-    return static_cast<int32_t>(le32(p)) / INT32_FULL_SCALE;
-}
+inline int32_t int32_value(const unsigned char *p) { return static_cast<int32_t>(le32(p)); }
 
 inline double sample_float32(const unsigned char *p) { return std::bit_cast<float>(le32(p)); }
 

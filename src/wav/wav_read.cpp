@@ -14,13 +14,30 @@ static void convert_each(const unsigned char *p, uint64_t stride, uint64_t n, do
     for (uint64_t i = 0; i < n; ++i) out[i] = convert(p + i * stride);
 }
 
+// Two lanes of doubles; each lane's division is the scalar one. Why: the
+// division is most of an integer sample's conversion, and a 24-bit scan
+// every 10 ms took 1.1 x as long one sample at a time (2026-12).
+typedef double Pair __attribute__((vector_size(16)));
+
+template <int32_t (*value)(const unsigned char *), const double &full_scale>
+static void divide_each(const unsigned char *p, uint64_t stride, uint64_t n, double *out) {
+    uint64_t i = 0;
+    for (; i + 2 <= n; i += 2) {
+        Pair v = {static_cast<double>(value(p + i * stride)),
+                  static_cast<double>(value(p + (i + 1) * stride))};
+        v = v / full_scale;
+        std::memcpy(out + i, &v, sizeof v);
+    }
+    if (i < n) out[i] = static_cast<double>(value(p + i * stride)) / full_scale;
+}
+
 // One channel's samples of n frames `stride` bytes apart, each encoding's
 // conversion inlined into its own loop.
 static void convert_run(uint32_t encoding, const unsigned char *p, uint64_t stride, uint64_t n, double *out) {
     switch (encoding) {
-    case WAV_ENCODING_INT16: return convert_each<sample_int16>(p, stride, n, out);
-    case WAV_ENCODING_INT24: return convert_each<sample_int24>(p, stride, n, out);
-    case WAV_ENCODING_INT32: return convert_each<sample_int32>(p, stride, n, out);
+    case WAV_ENCODING_INT16: return divide_each<int16_value, INT16_FULL_SCALE>(p, stride, n, out);
+    case WAV_ENCODING_INT24: return divide_each<int24_value, INT24_FULL_SCALE>(p, stride, n, out);
+    case WAV_ENCODING_INT32: return divide_each<int32_value, INT32_FULL_SCALE>(p, stride, n, out);
     case WAV_ENCODING_FLOAT32: return convert_each<sample_float32>(p, stride, n, out);
     default: return convert_each<sample_float64>(p, stride, n, out);
     }

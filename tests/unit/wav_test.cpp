@@ -17,24 +17,25 @@ TEST(WavConvert, EveryEncodingExactly) {
     Bytes d_bytes;
     put_sample(d_bytes, WAV_ENCODING_FLOAT64, d);
     const struct {
-        double (*convert)(const unsigned char *);
+        uint32_t encoding;
         Bytes bytes;
         double expected;
     } cases[] = {
-        {sample_int16, Bytes{0xFF, 0x7F}, 1.0},
-        {sample_int16, Bytes{0x00, 0x80}, -32768.0 / 32767.0},
-        {sample_int16, Bytes{0x34, 0x12}, 4660.0 / 32767.0},
-        {sample_int24, Bytes{0xFF, 0xFF, 0x7F}, 1.0},
-        {sample_int24, Bytes{0x00, 0x00, 0x80}, -8388608.0 / 8388607.0},
-        {sample_int24, Bytes{0xFF, 0xFF, 0xFF}, -1.0 / 8388607.0},
-        {sample_int24, Bytes{0x56, 0x34, 0x12}, 1193046.0 / 8388607.0},
-        {sample_int32, Bytes{0x00, 0x00, 0x00, 0x80}, -2147483648.0 / 2147483647.0},
-        {sample_int32, Bytes{0x78, 0x56, 0x34, 0x12}, 305419896.0 / 2147483647.0},
-        {sample_float32, Bytes{0xCD, 0xCC, 0xCC, 0x3D}, static_cast<double>(0.1f)},
-        {sample_float32, Bytes{0x00, 0x00, 0x00, 0xC1}, -8.0},
-        {sample_float64, d_bytes, d},
+        {WAV_ENCODING_INT16, Bytes{0xFF, 0x7F}, 1.0},
+        {WAV_ENCODING_INT16, Bytes{0x00, 0x80}, -32768.0 / 32767.0},
+        {WAV_ENCODING_INT16, Bytes{0x34, 0x12}, 4660.0 / 32767.0},
+        {WAV_ENCODING_INT24, Bytes{0xFF, 0xFF, 0x7F}, 1.0},
+        {WAV_ENCODING_INT24, Bytes{0x00, 0x00, 0x80}, -8388608.0 / 8388607.0},
+        {WAV_ENCODING_INT24, Bytes{0xFF, 0xFF, 0xFF}, -1.0 / 8388607.0},
+        {WAV_ENCODING_INT24, Bytes{0x56, 0x34, 0x12}, 1193046.0 / 8388607.0},
+        {WAV_ENCODING_INT32, Bytes{0x00, 0x00, 0x00, 0x80}, -2147483648.0 / 2147483647.0},
+        {WAV_ENCODING_INT32, Bytes{0x78, 0x56, 0x34, 0x12}, 305419896.0 / 2147483647.0},
+        {WAV_ENCODING_FLOAT32, Bytes{0xCD, 0xCC, 0xCC, 0x3D}, static_cast<double>(0.1f)},
+        {WAV_ENCODING_FLOAT32, Bytes{0x00, 0x00, 0x00, 0xC1}, -8.0},
+        {WAV_ENCODING_FLOAT64, d_bytes, d},
     };
-    for (const auto &c : cases) EXPECT_EQ(c.convert(c.bytes.data()), c.expected) << int(c.bytes[0]);
+    for (const auto &c : cases)
+        EXPECT_EQ(wav_convert_one(c.encoding, c.bytes.data()), c.expected) << int(c.bytes[0]);
 }
 
 // Each picked channel of frames start .. start + count reads as the
