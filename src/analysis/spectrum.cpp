@@ -33,8 +33,11 @@ bool spectrum_db(SpectrumWork *work, const WavData &wav, uint32_t channel, int32
     const uint64_t n = work->n;
     double *re = work->re();
     double *im = work->im();
-    // Frames outside the file come back as silence.
-    if (!wav_read_channel(&wav, channel, start, n, work->samples())) return false;
+    // Frames outside the file come back as silence. The raw bytes pass
+    // through the real parts' room, which the transform fills afterwards.
+    if (!wav_read_channel(&wav, channel, start, n, work->samples(), reinterpret_cast<unsigned char *>(re),
+                          n * sizeof(double)))
+        return false;
     fft_forward_windowed(work->samples(), work->window, re, im, n, work->twiddles);
 
     // Magnitudes and levels may replace the parts they are made from.

@@ -92,8 +92,16 @@ int64_t platform_tell(std::FILE *file) { return _ftelli64(file); }
 
 uint64_t platform_large_page_bytes() { return 0; }
 void platform_prefer_large_pages(void *, uint64_t) {}
+
+bool platform_read_at(std::FILE *file, int64_t offset, void *into, size_t bytes) {
+    return platform_seek(file, offset, SEEK_SET) && std::fread(into, 1, bytes, file) == bytes;
+}
+
+bool platform_thread_start(PlatformThread *, void (*)(void *), void *) { return false; }
+void platform_thread_join(PlatformThread *) {}
 #else
 #include <cstring>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -132,5 +140,36 @@ bool platform_seek(std::FILE *file, int64_t offset, int whence) {
     return fseeko(file, static_cast<off_t>(offset), whence) == 0;
 }
 int64_t platform_tell(std::FILE *file) { return static_cast<int64_t>(ftello(file)); }
+
+bool platform_read_at(std::FILE *file, int64_t offset, void *into, size_t bytes) {
+    auto *to = static_cast<unsigned char *>(into);
+    for (size_t done = 0; done < bytes;) {
+        const ssize_t got = pread(fileno(file), to + done, bytes - done,
+                                  static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (got <= 0) return false; // the end, or an error
+        done += static_cast<size_t>(got);
+    }
+    return true;
+}
+
+static_assert(sizeof(pthread_t) <= sizeof(uint64_t), "a thread's id fits its record");
+static void *thread_body(void *thread) {
+    const auto *t = static_cast<PlatformThread *>(thread);
+    t->run(t->argument);
+    return nullptr;
+}
+bool platform_thread_start(PlatformThread *thread, void (*run)(void *), void *argument) {
+    thread->run = run;
+    thread->argument = argument;
+    pthread_t id;
+    if (pthread_create(&id, nullptr, thread_body, thread) != 0) return false;
+    std::memcpy(&thread->id, &id, sizeof id);
+    return true;
+}
+void platform_thread_join(PlatformThread *thread) {
+    pthread_t id;
+    std::memcpy(&id, &thread->id, sizeof id);
+    pthread_join(id, nullptr);
+}
 
 #endif

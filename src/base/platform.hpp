@@ -43,6 +43,23 @@ bool platform_same_file(const char *path, const char *input);
 bool platform_seek(std::FILE *file, int64_t offset, int whence);
 int64_t platform_tell(std::FILE *file);
 
+// Reads `bytes` from `offset` of a file that can seek, leaving its position
+// alone where the platform can, so that two threads may read one file at
+// once; false unless all of them came. Windows runs one thread: there it is
+// a seek and a read.
+bool platform_read_at(std::FILE *file, int64_t offset, void *into, size_t bytes);
+
+// A second thread where the platform offers one (not on Windows: the program
+// runs on one there). Start: false when none was started, and the caller does
+// the work itself. Join waits for it to end.
+struct PlatformThread {
+    void (*run)(void *) = nullptr;
+    void *argument = nullptr;
+    uint64_t id = 0;
+};
+bool platform_thread_start(PlatformThread *thread, void (*run)(void *), void *argument);
+void platform_thread_join(PlatformThread *thread);
+
 // The size of the large pages a block can ask for with
 // platform_prefer_large_pages; 0 where the system offers none that way.
 uint64_t platform_large_page_bytes();

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -119,6 +120,7 @@ struct Points {
     uint64_t k;
     double seconds;
     int64_t sample;
+    bool over; // the last one was reached
 };
 
 // The next point, or false after the last one. A listed point outside the
@@ -134,21 +136,22 @@ bool next_point(Points *p) {
         const double from = p->o->from ? parse_number_option(p->o->from) : 0.0;
         const double to = p->o->to ? parse_number_option(p->o->to) : INFINITY;
         p->seconds = from + static_cast<double>(p->k++) * parse_number_option(p->o->every);
-        if (!(p->seconds <= to)) return false;
+        p->over = p->over || !(p->seconds <= to);
     }
     p->sample = round_to_index(rate * p->seconds);
-    return p->o->at || (p->sample >= 0 && static_cast<uint64_t>(p->sample) < p->frames);
+    p->over = p->over || !(p->o->at || (p->sample >= 0 && static_cast<uint64_t>(p->sample) < p->frames));
+    return !p->over;
 }
 
 // Every listed point inside the recording and in order, before any row.
 bool points_valid(const ScanOptions &o, const WavData &wav) {
-    Points p{&o, wav.sample_rate, wav.frames, o.at, 0, 0.0, 0};
+    Points p{&o, wav.sample_rate, wav.frames, o.at, 0, 0.0, 0, false};
     double last = -INFINITY;
     while (o.at && next_point(&p)) {
-        if (p.sample < 0 || static_cast<uint64_t>(p.sample) >= wav.frames) {
-            report_point_outside(p.sample, o.input, wav.frames);
-            return false;
-        }
+        const bool outside = p.sample < 0 || static_cast<uint64_t>(p.sample) >= wav.frames;
+        if ((outside || p.seconds < last) && !wav_finite(wav, nullptr, WAV_FINITE_BLOCK))
+            return report_load_failure(o.input), false;
+        if (outside) return report_point_outside(p.sample, o.input, wav.frames), false;
         if (p.seconds < last) {
             std::fprintf(stderr, "error: --at must not decrease (%.6f after %.6f)\n", p.seconds, last);
             return false;
@@ -165,9 +168,15 @@ const char *header(const ScanOptions &o) {
                    : "  time (s)  channel  peaks, strongest first: frequency (Hz) level (dB)\n";
 }
 
+// A point's time and sample.
+struct ScanPoint {
+    double seconds;
+    int64_t sample;
+};
+
 // One channel's answer at a point in the chosen form; JSON Lines' object
 // is opened and closed by the caller.
-void print_result(const ScanOptions &o, const Points &p, const ChannelResult &r, bool first) {
+void print_result(const ScanOptions &o, const ScanPoint &p, const ChannelResult &r, bool first) {
     if (o.csv) {
         char prefix[80];
         std::snprintf(prefix, sizeof prefix, "%.6f,%" PRId64 ",", p.seconds, p.sample);
@@ -185,34 +194,131 @@ void print_result(const ScanOptions &o, const Points &p, const ChannelResult &r,
     std::fputs(o.json ? "]}" : r.peak_count ? "\n" : "  -\n", stdout);
 }
 
-// Writes one point's rows; false when the analysis failed.
-bool write_point(const ScanOptions &o, const WavData &wav, SpectrumWork *work, const Points &p) {
-    const auto n = static_cast<uint64_t>(o.window_samples);
-    const QueryWindow window = make_query_window(wav.sample_rate, static_cast<uint32_t>(p.sample), n,
-                                                 o.min_separation_hz, o.noise_floor_db);
-    const WavSpan reads = query_reads(p.sample, n, o.channel, wav.channels);
+void print_point(const ScanOptions &o, const ScanPoint &p, const ChannelResult *results, uint32_t channels) {
     if (o.json)
         std::printf("{\"time_s\":%.6f,\"query_sample\":%" PRId64 ",\"results\":[", p.seconds, p.sample);
-    for (uint32_t k = 0; k < reads.channels; ++k) {
-        ChannelResult result;
-        result.channel = reads.channel + k;
-        const int64_t found = analyze_channel(work, wav, result.channel, window, static_cast<uint64_t>(o.top),
-                                              result.top_peaks, MAX_TOP_PEAKS, work->levels(),
-                                              work->magnitudes());
-        if (found < 0) return false;
-        result.peak_count = static_cast<uint64_t>(found);
-        print_result(o, p, result, k == 0);
-    }
+    for (uint32_t k = 0; k < channels; ++k) print_result(o, p, results[k], k == 0);
     if (o.json) std::fputs("]}\n", stdout);
-    return true;
 }
 
-bool write_points(const ScanOptions &o, const WavData &wav, SpectrumWork *work) {
+// The channels a point's answer has, the same at every point.
+uint32_t answered_channels(const ScanOptions &o, uint32_t channels) {
+    return query_reads(0, static_cast<uint64_t>(o.window_samples), o.channel, channels).channels;
+}
+
+// Points answered before they are written, by one thread: their channels'
+// peaks, `channels` per point.
+struct Batch {
+    const ScanOptions *o;
+    WavData wav; // a copy, whose read_failed is this thread's own
+    SpectrumWork *work;
+    const ScanPoint *points;
+    ChannelResult *results;
+    uint32_t channels;
+    uint64_t count;
+    uint64_t done; // below count after a read failure
+};
+
+void answer_points(void *batch) {
+    auto *b = static_cast<Batch *>(batch);
+    const auto n = static_cast<uint64_t>(b->o->window_samples);
+    for (; b->done < b->count; ++b->done) {
+        const ScanPoint &p = b->points[b->done];
+        const QueryWindow window = make_query_window(b->wav.sample_rate, static_cast<uint32_t>(p.sample), n,
+                                                     b->o->min_separation_hz, b->o->noise_floor_db);
+        const WavSpan reads = query_reads(p.sample, n, b->o->channel, b->wav.channels);
+        for (uint32_t k = 0; k < b->channels; ++k) {
+            ChannelResult &r = b->results[b->done * b->channels + k];
+            r.channel = reads.channel + k;
+            const int64_t found = analyze_channel(b->work, b->wav, r.channel, window,
+                                                  static_cast<uint64_t>(b->o->top), r.top_peaks,
+                                                  MAX_TOP_PEAKS, b->work->levels(), b->work->magnitudes());
+            if (found < 0) return;
+            r.peak_count = static_cast<uint64_t>(found);
+        }
+    }
+}
+
+// Writes what a batch answered; false when it stopped short.
+bool print_batch(const Batch &b) {
+    for (uint64_t i = 0; i < b.done; ++i)
+        print_point(*b.o, b.points[i], b.results + i * b.channels, b.channels);
+    return b.done == b.count;
+}
+
+// A float file's samples checked on a second thread while the first answers.
+struct FiniteCheck {
+    const WavData *wav;
+    unsigned char *block;
+    bool finite;
+    std::atomic<bool> over;
+};
+
+void check_finite(void *check) {
+    auto *c = static_cast<FiniteCheck *>(check);
+    c->finite = wav_finite(*c->wav, c->block, WAV_FINITE_BLOCK);
+    c->over.store(true, std::memory_order_release);
+}
+
+// Each batch's points are answered in two halves, one on a second thread
+// where there is one, and written in order.
+constexpr uint64_t BATCH_BYTES = 2u << 20;
+
+// A seekable file: every check before the first row. A float file's samples
+// are checked beside the first points' answers, which wait until they pass.
+// False after a message.
+bool scan_file(const ScanOptions &o, const WavData &wav) {
+    const auto n = static_cast<uint64_t>(o.window_samples);
+    const uint32_t channels = answered_channels(o, wav.channels);
+    uint64_t capacity = BATCH_BYTES / (sizeof(ChannelResult) * channels) + 1;
+    // The check's block first, as a load's memory comes before an analysis's
+    // (without it, the check makes one of its own). Without memory for a
+    // helper, one thread does it all.
+    HeapArray<unsigned char> block;
+    FiniteCheck check{&wav, block.allocate(WAV_FINITE_BLOCK) ? block.data : nullptr, true, {false}};
+    SpectrumWork work, helper_work;
+    HeapArray<ScanPoint> points;
+    HeapArray<ChannelResult> results;
+    if (!spectrum_work_init(&work, n) || !points.allocate(capacity) || !results.allocate(capacity * channels))
+        return std::fputs("error: out of memory\n", stderr), false;
+    const bool helper = spectrum_work_init(&helper_work, n);
+
+    Points p{&o, wav.sample_rate, wav.frames, o.at, 0, 0.0, 0, false};
+    Batch first{&o, wav, &work, points.data, results.data, channels, 0, 0};
+    PlatformThread checker;
+    if (platform_thread_start(&checker, check_finite, &check)) {
+        while (!check.over.load(std::memory_order_acquire) && first.count < capacity && next_point(&p)) {
+            points[first.count++] = ScanPoint{p.seconds, p.sample};
+            answer_points(&first);
+        }
+        platform_thread_join(&checker);
+    } else check_finite(&check);
+    if (!check.finite) return report_load_failure(o.input), false;
     std::fputs(header(o), stdout);
-    Points p{&o, wav.sample_rate, wav.frames, o.at, 0, 0.0, 0};
-    while (next_point(&p))
-        if (!write_point(o, wav, work, p)) return false;
-    return true;
+    if (!print_batch(first)) return report_load_failure(o.input), false;
+
+    for (;;) {
+        Batch b{&o, wav, &work, points.data, results.data, channels, 0, 0};
+        while (b.count < capacity && next_point(&p)) points[b.count++] = ScanPoint{p.seconds, p.sample};
+        if (b.count == 0) return true;
+        const uint64_t half = helper ? b.count / 2 : 0;
+        Batch later{&o,
+                    wav,
+                    helper ? &helper_work : &work,
+                    points.data + half,
+                    results.data + half * channels,
+                    channels,
+                    b.count - half,
+                    0};
+        b.count = half;
+        PlatformThread thread;
+        const bool started = later.count > 0 && half > 0 &&
+                             platform_thread_start(&thread, answer_points, &later);
+        answer_points(&b);
+        if (started) platform_thread_join(&thread);
+        else if (b.done == b.count) answer_points(&later);
+        if (!print_batch(b) || !print_batch(later)) return report_load_failure(o.input), false;
+    }
 }
 
 // A pipe: each point is answered once the stream has passed its window,
@@ -233,7 +339,7 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
             return std::fputs("error: out of memory\n", stderr), false;
         std::fputs(header(o), stdout);
         const bool flush = !platform_can_seek(stdout);
-        Points p{&o, f.sample_rate, UINT64_MAX, o.at, 0, 0.0, 0};
+        Points p{&o, f.sample_rate, UINT64_MAX, o.at, 0, 0.0, 0, false};
         for (double last = -INFINITY; ok && next_point(&p); last = p.seconds) {
             const int64_t first = p.sample - static_cast<int64_t>(n / 2) > 0
                                       ? p.sample - static_cast<int64_t>(n / 2)
@@ -250,9 +356,15 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
             if (p.seconds < last) {
                 std::fprintf(stderr, "error: --at must not decrease (%.6f after %.6f)\n", p.seconds, last);
                 ok = false;
-            } else if (!write_point(o, wav_pipe_view(*load, arrived), &work, p)) {
-                std::fputs("error: out of memory\n", stderr);
-                ok = false;
+            } else {
+                ChannelResult answer[MAX_CHANNEL_RESULTS];
+                const ScanPoint point{p.seconds, p.sample};
+                Batch b{&o, wav_pipe_view(*load, arrived), &work, &point, answer, reads.channels, 1, 0};
+                answer_points(&b);
+                if (!print_batch(b)) {
+                    std::fputs("error: out of memory\n", stderr);
+                    ok = false;
+                }
             }
             if (flush) std::fflush(stdout);
         }
@@ -289,23 +401,18 @@ int tonesift_scan_main(int argc, char **argv) {
         return ok && written ? 0 : 1;
     }
     WavData wav{};
+    load.finite_later = true;
     if (step != WavStep::done || !wav_load_end(&load, &wav)) {
         report_load_failure(o.input);
         return 1;
     }
+    bool ok = false;
+    // A refusal of the options still comes after one of the samples.
     if (o.channel >= 0 && static_cast<uint32_t>(o.channel) >= wav.channels) {
-        report_channel_outside(o.channel, o.input, wav.channels);
-        wav_free(&wav);
-        return 1;
-    }
-    SpectrumWork work;
-    bool ok = points_valid(o, wav);
-    if (ok && !(spectrum_work_init(&work, static_cast<uint64_t>(o.window_samples)) &&
-                write_points(o, wav, &work))) {
-        ok = false;
-        if (wav.read_failed) report_load_failure(o.input);
-        else std::fputs("error: out of memory\n", stderr);
-    }
+        if (wav_finite(wav, nullptr, WAV_FINITE_BLOCK))
+            report_channel_outside(o.channel, o.input, wav.channels);
+        else report_load_failure(o.input);
+    } else ok = points_valid(o, wav) && scan_file(o, wav);
     wav_free(&wav);
     const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
     if (ok && !written) std::fputs("error: failed to write standard output\n", stderr);

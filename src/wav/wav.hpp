@@ -124,6 +124,9 @@ struct WavLoad {
     WavSource source;
     WavWalk walk;
     WavKeeper keeper;
+    // A float file's samples are then left for the caller to check with
+    // wav_finite before it trusts an answer.
+    bool finite_later = false;
 };
 
 enum class WavStep { data, done, failed };
@@ -154,11 +157,22 @@ bool wav_load(const char *path, WavData *out);
 // The reason for the last failed load; valid until the next load begins.
 const char *wav_error_text();
 
+// True when no sample of a float file is NaN or infinite (always for other
+// encodings and for a pipe, whose keeper saw every sample); false, with the
+// first one's frame and channel in wav_error_text(), or when the file can't
+// be read. Reads through `block` (null: one of its own); it touches no other
+// memory, so it may run beside the record's other reads.
+constexpr uint64_t WAV_FINITE_BLOCK = 256u << 10; // fits in the second-level cache
+bool wav_finite(const WavData &wav, unsigned char *block, uint64_t block_bytes);
+
 // Releases what the record owns and zeroes it. Null and empty records are fine.
 void wav_free(WavData *wav);
 
 // Fills out[0 .. count) with channel `channel` of frames start .. start+count-1;
 // frames before the start or past the end of the file read as 0.0. False
 // when the file could not supply the bytes, or a pipe did not keep them
-// (`read_failed` is then set), or when memory ran out (it is not).
-bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint64_t count, double *out);
+// (`read_failed` is then set), or when memory ran out (it is not). A file is
+// read through `scratch` when one is given (nothing is allocated then), so
+// two threads with a block each may read one record at once.
+bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint64_t count, double *out,
+                      unsigned char *scratch = nullptr, uint64_t scratch_bytes = 0);

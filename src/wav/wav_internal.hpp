@@ -85,23 +85,26 @@ inline double sample_float64(const unsigned char *p) {
 enum class WavBlocks { ok, stopped, no_memory, failed };
 
 // Reads `count` items of `item_bytes` each from file offset `offset`, at most
-// `block_bytes` (>= item_bytes) at a time, and hands each block to
-// visit(bytes, n, done): n items that follow the `done` already seen. A visit
-// that returns false stops the read.
+// `block_bytes` (>= item_bytes) at a time, through `block` (null: one of its
+// own), and hands each block to visit(bytes, n, done): n items that follow
+// the `done` already seen. A visit that returns false stops the read. The
+// file's position is left alone, so two threads may read it.
 template <typename Visit> WavBlocks wav_read_blocks(FILE *f, int64_t offset, uint64_t item_bytes,
-                                                    uint64_t count, uint64_t block_bytes, Visit visit) {
+                                                    uint64_t count, unsigned char *block,
+                                                    uint64_t block_bytes, Visit visit) {
     if (count == 0) return WavBlocks::ok;
     uint64_t block_items = block_bytes / item_bytes;
     if (block_items > count) block_items = count;
-    HeapArray<unsigned char> block;
-    if (!block.allocate(block_items * item_bytes)) return WavBlocks::no_memory;
-    if (!platform_seek(f, offset, SEEK_SET)) return WavBlocks::failed;
+    HeapArray<unsigned char> own;
+    if (!block && !own.allocate(block_items * item_bytes)) return WavBlocks::no_memory;
+    if (!block) block = own.data;
     for (uint64_t done = 0; done < count;) {
         const uint64_t n = count - done < block_items ? count - done : block_items;
         // n items fit the block, whose size fitted the allocation.
         const size_t bytes = static_cast<size_t>(n * item_bytes);
-        if (std::fread(block.data, 1, bytes, f) != bytes) return WavBlocks::failed;
-        if (!visit(block.data, n, done)) return WavBlocks::stopped;
+        if (!platform_read_at(f, offset + static_cast<int64_t>(done * item_bytes), block, bytes))
+            return WavBlocks::failed;
+        if (!visit(block, n, done)) return WavBlocks::stopped;
         done += n;
     }
     return WavBlocks::ok;

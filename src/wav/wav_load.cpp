@@ -76,21 +76,18 @@ WavStep wav_load_keep(WavLoad *load, const WavSpan &span) {
     return wav_pipe_begin(load, span) ? wav_pipe_walk_on(load) : WavStep::failed;
 }
 
-// Float data must not hold NaN or infinity anywhere, so a file's whole data
-// chunk is read through a fixed block; the first one found is reported by
-// frame and channel.
-static bool file_is_finite(FILE *f, const WavWalk &walk) {
-    const uint32_t encoding = wav_encoding(walk.format);
-    const uint64_t width = walk.format.bits / 8;
-    const auto finite = [&](const unsigned char *block, uint64_t n, uint64_t done) {
-        const uint64_t bad = wav_find_non_finite(block, n, encoding);
+bool wav_finite(const WavData &wav, unsigned char *block, uint64_t block_bytes) {
+    if (wav.from_pipe || (wav.encoding != WAV_ENCODING_FLOAT32 && wav.encoding != WAV_ENCODING_FLOAT64))
+        return true;
+    const uint64_t width = (wav.encoding & 0xFFu) / 8u;
+    const auto finite = [&](const unsigned char *raw, uint64_t n, uint64_t done) {
+        const uint64_t bad = wav_find_non_finite(raw, n, wav.encoding);
         if (bad == n) return true;
-        note_non_finite(done + bad, walk.format.channels);
+        note_non_finite(done + bad, wav.channels);
         return false;
     };
-    // 256 KiB blocks fit in the second-level cache.
-    return wav_read_blocks(f, walk.data_offset, width, walk.data_size / width, 256u << 10, finite) ==
-           WavBlocks::ok;
+    return wav_read_blocks(wav.file, wav.data_offset, width, wav.frames * wav.channels, block, block_bytes,
+                           finite) == WavBlocks::ok;
 }
 
 static bool load_checks(const WavLoad &load) {
@@ -102,7 +99,7 @@ static bool load_checks(const WavLoad &load) {
     if (!walk.have_data || frame_size == 0 || walk.data_arrived % frame_size != 0 ||
         (load.source.pipe ? walk.format_after_data : walk.data_arrived < walk.data_size))
         return false;
-    if (!load.source.pipe) return !walk.format.is_float || file_is_finite(load.source.file, walk);
+    if (!load.source.pipe) return true;
     if (load.keeper.non_finite != UINT64_MAX) note_non_finite(load.keeper.non_finite, walk.format.channels);
     return load.keeper.non_finite == UINT64_MAX;
 }
@@ -127,6 +124,10 @@ bool wav_load_end(WavLoad *load, WavData *out) {
         out->owns_file = src.owned;
         out->data_offset = load->walk.data_offset;
         out->file = src.release();
+    }
+    if (!load->finite_later && !wav_finite(*out, nullptr, WAV_FINITE_BLOCK)) {
+        wav_free(out);
+        return false;
     }
     return true;
 }

@@ -64,19 +64,20 @@ static bool read_kept(const WavData *wav, uint32_t channel, int64_t first, uint6
 }
 
 static WavBlocks read_from_file(const WavData *wav, uint32_t channel, uint64_t first, uint64_t count,
-                                double *out) {
+                                double *out, unsigned char *scratch, uint64_t scratch_bytes) {
     const uint32_t encoding = wav->encoding;
     const uint64_t width = (encoding & 0xFFu) / 8u;
     const uint64_t frame_size = width * wav->channels;
     FILE *file = wav->file;
     const uint64_t offset = static_cast<uint64_t>(wav->data_offset) + first * frame_size;
+    const uint64_t block_bytes = scratch && scratch_bytes < BLOCK_BYTES ? scratch_bytes : BLOCK_BYTES;
 
-    if (frame_size > BLOCK_BYTES) {
+    if (frame_size > block_bytes) {
         unsigned char sample[8];
         for (uint64_t i = 0; i < count; ++i) {
             const uint64_t at = offset + i * frame_size + channel * width;
-            if (!platform_seek(file, static_cast<int64_t>(at), SEEK_SET) ||
-                std::fread(sample, 1, static_cast<size_t>(width), file) != width) // 2 to 8
+            if (!platform_read_at(file, static_cast<int64_t>(at), sample,
+                                  static_cast<size_t>(width))) // 2 to 8
                 return WavBlocks::failed;
             convert_run(encoding, sample, 0, 1, out + i);
         }
@@ -87,10 +88,12 @@ static WavBlocks read_from_file(const WavData *wav, uint32_t channel, uint64_t f
         convert_run(encoding, block + channel * width, frame_size, n, out + done);
         return true;
     };
-    return wav_read_blocks(file, static_cast<int64_t>(offset), frame_size, count, BLOCK_BYTES, convert_block);
+    return wav_read_blocks(file, static_cast<int64_t>(offset), frame_size, count, scratch, block_bytes,
+                           convert_block);
 }
 
-bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint64_t count, double *out) {
+bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint64_t count, double *out,
+                      unsigned char *scratch, uint64_t scratch_bytes) {
     // The part of the request that lies inside the file; the rest is silence.
     const int64_t frames = static_cast<int64_t>(wav->frames);
     const int64_t end = start + static_cast<int64_t>(count);
@@ -107,7 +110,7 @@ bool wav_read_channel(const WavData *wav, uint32_t channel, int64_t start, uint6
     const uint64_t first = static_cast<uint64_t>(lo);
     const uint64_t n = static_cast<uint64_t>(hi - lo);
     if (wav->from_pipe) return read_kept(wav, channel, lo, n, dst);
-    const WavBlocks r = read_from_file(wav, channel, first, n, dst);
+    const WavBlocks r = read_from_file(wav, channel, first, n, dst, scratch, scratch_bytes);
     if (r == WavBlocks::failed) wav->read_failed = true;
     return r == WavBlocks::ok;
 }

@@ -4,7 +4,7 @@
 # message of the phase that failed (load, analysis, report, in that order),
 # nothing on stdout, no block unreleased, no report file created or changed.
 # The scan may have written whole rows, a beginning of its answer, before
-# its message.
+# its message, and does without the memory it only wants for a second thread.
 #
 #   alloc_failure.sh FAILING_TONESIFT WAVGEN FAILING_SCAN
 tonesift=$1 wavgen=$2 scan=$3 failures=0
@@ -25,7 +25,7 @@ for case in "i16 text" "i24 --json" "i32 --csv" "f32 --html" "f64 text" "i16 --h
     rm -f out.html
     TONESIFT_ALLOC_REPORT=count run "$@" > clean.out 2> /dev/null || fail "the run without failures failed"
     read -r total largest live < count
-    [ "$live" = 0 ] && [ "$total" -ge 2 ] || fail "$total allocations, $live blocks left after a clean run"
+    [ "$live" = 0 ] && [ "$total" -ge 1 ] || fail "$total allocations, $live blocks left after a clean run"
     for from in 0 1; do
         phase=0 seen= n=1
         while [ "$n" -le "$total" ]; do
@@ -34,13 +34,16 @@ for case in "i16 text" "i24 --json" "i32 --csv" "f32 --html" "f64 text" "i16 --h
             [ $((n % 2)) = 0 ] && echo old > out.html
             TONESIFT_FAIL_AT=$n TONESIFT_FAIL_FROM=$from TONESIFT_ALLOC_REPORT=count run "$@" > out 2> err
             status=$? at="allocation $n (from=$from)"
+            read -r calls largest live < count
+            # The scan does without the memory of a second thread: the normal answer.
+            [ "$bin" = "$scan" ] && [ "$status" = 0 ] && [ ! -s err ] && [ "$live" = 0 ] && cmp -s out clean.out &&
+                n=$((n + 1)) && continue
             case $(cat err) in
                 "error: failed to read '$name' (not a supported 16/24/32-bit integer or 32/64-bit float PCM WAV file)") which=0 ;;
                 "error: out of memory") which=1 ;;
                 "error: failed to write 'out.html'") which=2 ;;
                 *) which=9; fail "$at: stderr $(cat err)" ;;
             esac
-            read -r calls largest live < count
             [ "$status" = 1 ] && { [ ! -s out ] || { [ "$bin" = "$scan" ] && cmp -s -n "$(wc -c < out)" out clean.out; }; } &&
                 [ "$which" -ge "$phase" ] && [ "$live" = 0 ] ||
                 fail "$at: status $status, $(wc -c < out) bytes out, phase $which after $phase, $live blocks left"
@@ -49,8 +52,9 @@ for case in "i16 text" "i24 --json" "i32 --csv" "f32 --html" "f64 text" "i16 --h
             phase=$which seen="$seen$which" n=$((n + 1))
         done
         # Load failures only for float data and tonesift's streams (the scan's
-        # kept frames are its analysis's), report failures only with a report.
-        case "$seen $enc$out" in *0*" f"* | *0*" i24pipe" | *scanpipe) ;; *0* | *" f"* | *pipe) fail "load failures: $seen (from=$from)" ;; esac
+        # kept frames are its analysis's, its float check's block comes with
+        # it), report failures only with a report.
+        case "$seen $enc$out" in *0*" f"* | *0*" i24pipe" | *scan*) ;; *0* | *" f"* | *pipe) fail "load failures: $seen (from=$from)" ;; esac
         case $seen in *1*) ;; *) fail "no analysis failure (from=$from)" ;; esac
         case "$seen/$*" in *2*/*"--html out.html") ;; *2*/* | */*"--html out.html") fail "report failures: $seen (from=$from)" ;; esac
     done

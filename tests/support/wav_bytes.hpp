@@ -52,8 +52,11 @@ struct MemoryWav {
                                       {data, 4}};
         for (const auto &f : fields) put_le(bytes, f[0], static_cast<int>(f[1]));
         for (double v : interleaved) put_sample(bytes, encoding, v);
-        stream = fmemopen(bytes.data(), bytes.size(), "rb");
-        if (!stream || !load_stream(stream, &wav)) std::abort();
+        // A real file: reads are positional, which a memory stream can't serve.
+        stream = std::tmpfile();
+        if (!stream || std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size() ||
+            std::fflush(stream) != 0 || !load_stream(stream, &wav))
+            std::abort();
     }
     MemoryWav(const MemoryWav &) = delete;
     MemoryWav &operator=(const MemoryWav &) = delete;
