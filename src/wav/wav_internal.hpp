@@ -46,6 +46,8 @@ void wav_keep_move(WavKeeper *keeper, int64_t first);
 
 // One sample of `encoding` at `p`.
 double wav_convert_one(uint32_t encoding, const unsigned char *p);
+// n samples `stride` bytes apart, each encoding's conversion in its own loop.
+void wav_convert_run(uint32_t encoding, const unsigned char *p, uint64_t stride, uint64_t n, double *out);
 
 // Index of the first NaN or infinity among `count` float samples of the
 // given encoding, or `count` when all are finite (always for integers).

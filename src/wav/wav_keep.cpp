@@ -30,21 +30,22 @@ static void take_samples(WavKeeper *keeper, const unsigned char *bytes, uint64_t
         const uint64_t bad = wav_find_non_finite(bytes, count, encoding);
         if (bad < count) keeper->non_finite = index + bad;
     }
-    // Frame by frame over the kept ones: a file may have thousands of channels.
+    // Each kept channel's run of samples here, converted in one pass.
     const uint64_t channels = keeper->format.channels;
     const WavSpan &span = keeper->span;
     const auto kept_first = static_cast<uint64_t>(span.first);
-    const uint64_t first = index / channels > kept_first ? index / channels : kept_first;
-    const uint64_t end_of_samples = (index + count + channels - 1) / channels;
     const uint64_t end_of_kept = kept_first + span.frames;
-    const uint64_t end = end_of_samples < end_of_kept ? end_of_samples : end_of_kept;
-    for (uint64_t f = first; f < end; ++f)
-        for (uint64_t k = 0; k < span.channels; ++k) {
-            const uint64_t s = f * channels + span.channel + k;
-            if (s >= index && s < index + count)
-                keeper->data[k * span.frames + f - kept_first] = wav_convert_one(encoding,
-                                                                                 bytes + (s - index) * width);
-        }
+    for (uint64_t k = 0; k < span.channels; ++k) {
+        // Frames whose sample of channel c lies in index .. index + count - 1.
+        const uint64_t c = span.channel + k;
+        const uint64_t from = index > c ? (index - c + channels - 1) / channels : 0;
+        const uint64_t to = index + count > c ? (index + count - c + channels - 1) / channels : 0;
+        const uint64_t lo = from > kept_first ? from : kept_first;
+        const uint64_t hi = to < end_of_kept ? to : end_of_kept;
+        if (lo < hi)
+            wav_convert_run(encoding, bytes + (lo * channels + c - index) * width, channels * width, hi - lo,
+                            keeper->data.data + k * span.frames + lo - kept_first);
+    }
 }
 
 uint64_t wav_keep_pass(WavKeeper *keeper, WavSource *src, uint64_t size) {

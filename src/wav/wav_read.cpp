@@ -33,7 +33,7 @@ static void divide_each(const unsigned char *p, uint64_t stride, uint64_t n, dou
 
 // One channel's samples of n frames `stride` bytes apart, each encoding's
 // conversion inlined into its own loop.
-static void convert_run(uint32_t encoding, const unsigned char *p, uint64_t stride, uint64_t n, double *out) {
+void wav_convert_run(uint32_t encoding, const unsigned char *p, uint64_t stride, uint64_t n, double *out) {
     switch (encoding) {
     case WAV_ENCODING_INT16: return divide_each<int16_value, INT16_FULL_SCALE>(p, stride, n, out);
     case WAV_ENCODING_INT24: return divide_each<int24_value, INT24_FULL_SCALE>(p, stride, n, out);
@@ -45,7 +45,7 @@ static void convert_run(uint32_t encoding, const unsigned char *p, uint64_t stri
 
 double wav_convert_one(uint32_t encoding, const unsigned char *p) {
     double v;
-    convert_run(encoding, p, 0, 1, &v);
+    wav_convert_run(encoding, p, 0, 1, &v);
     return v;
 }
 
@@ -79,13 +79,13 @@ static WavBlocks read_from_file(const WavData *wav, uint32_t channel, uint64_t f
             if (!platform_read_at(file, static_cast<int64_t>(at), sample,
                                   static_cast<size_t>(width))) // 2 to 8
                 return WavBlocks::failed;
-            convert_run(encoding, sample, 0, 1, out + i);
+            wav_convert_run(encoding, sample, 0, 1, out + i);
         }
         return WavBlocks::ok;
     }
 
     const auto convert_block = [&](const unsigned char *block, uint64_t n, uint64_t done) {
-        convert_run(encoding, block + channel * width, frame_size, n, out + done);
+        wav_convert_run(encoding, block + channel * width, frame_size, n, out + done);
         return true;
     };
     return wav_read_blocks(file, static_cast<int64_t>(offset), frame_size, count, scratch, block_bytes,
