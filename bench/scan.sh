@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # tonesift-scan's rows, each against its floor in the same run: 600 points
 # every 1 s over ten minutes of 48 kHz stereo float against cat of the file
-# (the NaN scan reads it all) and against 600 runs of tonesift; 60,000 points
-# every 10 ms over ten minutes of 24-bit stereo; one hour of 24-bit stereo
-# through a pipe, every 1 s, against wc -c of the same pipe, with its peak
-# memory. The recordings are sparse files of silence: the work per point is
-# the same whatever the samples hold.
+# (the NaN scan reads it all), 600 runs of tonesift and the numpy script;
+# 60,000 points every 10 ms over ten minutes of 24-bit stereo against the
+# same spectra and peaks computed alone (bench/arithmetic.cpp) and the numpy
+# script; one hour of 24-bit stereo through a pipe, every 1 s, against wc -c
+# of the same pipe, with its peak memory. The recordings are sparse files of
+# silence: the work per point is the same whatever the samples hold. The
+# numpy figures need Debian's python3-numpy and python3-scipy.
 # Usage: bench/scan.sh [BUILD_DIR] [RUNS]   (default: build, 5 runs per figure)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,6 +17,13 @@ cmake -S . -B "$build" >/dev/null
 cmake --build "$build" -j --target tonesift tonesift-scan >/dev/null
 scan="$build/tonesift-scan"
 work=$(mktemp -d)
+g++ -std=c++20 -O2 -ffp-contract=off -fno-exceptions -Isrc bench/arithmetic.cpp "$build/libtonesift_core.a" \
+  -lpthread -o "$work/arithmetic"
+peer() { # FILE EVERY: the numpy script's time, or why there is none
+  if /usr/bin/python3 -c 'import numpy, scipy' 2>/dev/null; then
+    echo "numpy $(runs=1 median_ms /usr/bin/python3 bench/peer_numpy.py "$@") ms (one run)"
+  else echo "numpy: not installed"; fi
+}
 trap 'rm -rf "$work"' EXIT
 silence() { # FILE FORMAT_FIELDS BYTES
   python3 tests/tools/wavgen.py "$1" raw riff "fmt_=fmt:$2" "data/$3=z:0"
@@ -37,11 +46,13 @@ t=$(median_ms "$scan" --input "$work/f32.wav" --every 1 --csv)
 c=$(median_ms cat "$work/f32.wav")
 t0=${EPOCHREALTIME/[.,]/}
 for s in $(seq 0 599); do "$build/tonesift" --input "$work/f32.wav" --at "$s" --csv > /dev/null; done
-row "600 points, 10 min float32 stereo" "$t" "$c" "cat of the file; 600 tonesift runs $(( (${EPOCHREALTIME/[.,]/} - t0) / 1000 )) ms"
+row "600 points, 10 min float32 stereo" "$t" "$c" "cat of the file; 600 tonesift runs $(( (${EPOCHREALTIME/[.,]/} - t0) / 1000 )) ms; $(peer "$work/f32.wav" 1)"
 rm "$work/f32.wav"
 
 silence "$work/i24.wav" 1,2,48000,24 $(( 600 * 48000 * 6 ))
-row "60,000 points, 10 min int24 stereo" "$(median_ms "$scan" --input "$work/i24.wav" --every 0.01 --csv)" - "window 4096"
+a=$(for _ in $(seq "$runs"); do "$work/arithmetic" 60000 4096; done | sort -n | awk -v m=$(( (runs + 1) / 2 )) 'NR == m')
+row "60,000 points, 10 min int24 stereo" "$(median_ms "$scan" --input "$work/i24.wav" --every 0.01 --csv)" "$a" \
+  "the arithmetic alone, window 4096; $(peer "$work/i24.wav" 0.01)"
 rm "$work/i24.wav"
 
 silence "$work/hour.wav" 1,2,48000,24 $(( 3600 * 48000 * 6 ))
