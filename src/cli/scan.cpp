@@ -78,11 +78,13 @@ bool take_option(ScanOptions *o, const char *name, const char *value) {
     return number != nullptr;
 }
 
-// 0: go on; 1 or 2: the exit status + 1 of a run that ends here.
-int scan_options(int argc, char **argv, ScanOptions *o) {
+// What the command line asks: a scan, or a run that ends here.
+enum class Asked { scan, answered, refused };
+
+Asked scan_options(int argc, char **argv, ScanOptions *o) {
     if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
         std::printf("tonesift-scan v%s\n", TONESIFT_VERSION);
-        return 1;
+        return Asked::answered;
     }
     for (int i = 1; i < argc; ++i) {
         if (i + 1 < argc && take_option(o, argv[i], argv[i + 1])) ++i;
@@ -90,25 +92,25 @@ int scan_options(int argc, char **argv, ScanOptions *o) {
         else if (std::strcmp(argv[i], "--json") == 0) o->json = true;
         else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(USAGE, stdout);
-            return 1;
+            return Asked::answered;
         } else {
             usage_error("error: unrecognized argument '%s'\n\n", argv[i]);
-            return 2;
+            return Asked::refused;
         }
     }
     if (!o->input) usage_error("error: --input is required\n\n%s", "");
     else if ((o->every != nullptr) == (o->at != nullptr))
         usage_error("error: exactly one of --every or --at is required\n\n%s", "");
     else if ((o->from || o->to) && !o->every) usage_error("error: --from and --to go with --every\n\n%s", "");
-    else if (!valid_window_and_top(o->window_samples, o->top)) return 2;
+    else if (!valid_window_and_top(o->window_samples, o->top)) return Asked::refused;
     else if (o->json && o->csv) {
         std::fputs("error: --json and --csv are mutually exclusive\n", stderr);
-        return 2;
+        return Asked::refused;
     } else if (o->every && !(parse_number_option(o->every) > 0.0)) {
         std::fprintf(stderr, "error: --every must be above 0 (got '%s')\n", o->every);
-        return 2;
-    } else return 0;
-    return 2;
+        return Asked::refused;
+    } else return Asked::scan;
+    return Asked::refused;
 }
 
 // The points in turn: a list of times, or a time every so often.
@@ -387,10 +389,11 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
 
 int tonesift_scan_main(int argc, char **argv) {
     ScanOptions o;
-    if (const int ended = scan_options(argc, argv, &o)) {
+    if (const Asked asked = scan_options(argc, argv, &o); asked != Asked::scan) {
         const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
-        if (ended == 1 && !written) std::fputs("error: failed to write standard output\n", stderr);
-        return ended == 1 && written ? 0 : 1;
+        if (asked == Asked::answered && !written)
+            std::fputs("error: failed to write standard output\n", stderr);
+        return asked == Asked::answered && written ? 0 : 1;
     }
     WavLoad load;
     const WavStep step = wav_load_begin(&load, o.input);
