@@ -145,14 +145,21 @@ bool next_point(Points *p) {
     return !p->over;
 }
 
+// A refusal of the options still comes after one of the samples: true when
+// they are finite, else false after the load's message.
+bool samples_finite(const ScanOptions &o, const WavData &wav) {
+    if (wav_finite(wav, nullptr, WAV_FINITE_BLOCK)) return true;
+    report_load_failure(o.input);
+    return false;
+}
+
 // Every listed point inside the recording and in order, before any row.
 bool points_valid(const ScanOptions &o, const WavData &wav) {
     Points p{&o, wav.sample_rate, wav.frames, o.at, 0, 0.0, 0, false};
     double last = -INFINITY;
     while (o.at && next_point(&p)) {
         const bool outside = p.sample < 0 || static_cast<uint64_t>(p.sample) >= wav.frames;
-        if ((outside || p.seconds < last) && !wav_finite(wav, nullptr, WAV_FINITE_BLOCK))
-            return report_load_failure(o.input), false;
+        if ((outside || p.seconds < last) && !samples_finite(o, wav)) return false;
         if (outside) return report_point_outside(p.sample, o.input, wav.frames), false;
         if (p.seconds < last) {
             std::fprintf(stderr, "error: --at must not decrease (%.6f after %.6f)\n", p.seconds, last);
@@ -385,24 +392,23 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
     return ok;
 }
 
+// The exit status of a run that went as far as `ok` says, standard output
+// written out.
+int finish(bool ok) {
+    const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
+    if (ok && !written) std::fputs("error: failed to write standard output\n", stderr);
+    return ok && written ? 0 : 1;
+}
+
 } // namespace
 
 int tonesift_scan_main(int argc, char **argv) {
     ScanOptions o;
-    if (const Asked asked = scan_options(argc, argv, &o); asked != Asked::scan) {
-        const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
-        if (asked == Asked::answered && !written)
-            std::fputs("error: failed to write standard output\n", stderr);
-        return asked == Asked::answered && written ? 0 : 1;
-    }
+    if (const Asked asked = scan_options(argc, argv, &o); asked != Asked::scan)
+        return finish(asked == Asked::answered);
     WavLoad load;
     const WavStep step = wav_load_begin(&load, o.input);
-    if (load.source.pipe) {
-        const bool ok = scan_pipe(o, &load, step);
-        const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
-        if (ok && !written) std::fputs("error: failed to write standard output\n", stderr);
-        return ok && written ? 0 : 1;
-    }
+    if (load.source.pipe) return finish(scan_pipe(o, &load, step));
     WavData wav{};
     load.finite_later = true;
     if (step != WavStep::done || !wav_load_end(&load, &wav)) {
@@ -410,14 +416,9 @@ int tonesift_scan_main(int argc, char **argv) {
         return 1;
     }
     bool ok = false;
-    // A refusal of the options still comes after one of the samples.
     if (o.channel >= 0 && static_cast<uint32_t>(o.channel) >= wav.channels) {
-        if (wav_finite(wav, nullptr, WAV_FINITE_BLOCK))
-            report_channel_outside(o.channel, o.input, wav.channels);
-        else report_load_failure(o.input);
+        if (samples_finite(o, wav)) report_channel_outside(o.channel, o.input, wav.channels);
     } else ok = points_valid(o, wav) && scan_file(o, wav);
     wav_free(&wav);
-    const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
-    if (ok && !written) std::fputs("error: failed to write standard output\n", stderr);
-    return ok && written ? 0 : 1;
+    return finish(ok);
 }

@@ -44,8 +44,6 @@ uint64_t wav_keep_pass(WavKeeper *keeper, WavSource *src, uint64_t size);
 // hold stay, the others are taken as they pass.
 void wav_keep_move(WavKeeper *keeper, int64_t first);
 
-// One sample of `encoding` at `p`.
-double wav_convert_one(uint32_t encoding, const unsigned char *p);
 // n samples `stride` bytes apart, each encoding's conversion in its own loop.
 void wav_convert_run(uint32_t encoding, const unsigned char *p, uint64_t stride, uint64_t n, double *out);
 

@@ -43,12 +43,6 @@ void wav_convert_run(uint32_t encoding, const unsigned char *p, uint64_t stride,
     }
 }
 
-double wav_convert_one(uint32_t encoding, const unsigned char *p) {
-    double v;
-    wav_convert_run(encoding, p, 0, 1, &v);
-    return v;
-}
-
 // A pipe was read once: only the frames it kept are there.
 static bool read_kept(const WavData *wav, uint32_t channel, int64_t first, uint64_t count, double *out) {
     const WavSpan &kept = wav->kept_span;

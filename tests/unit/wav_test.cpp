@@ -34,8 +34,12 @@ TEST(WavConvert, EveryEncodingExactly) {
         {WAV_ENCODING_FLOAT32, Bytes{0x00, 0x00, 0x00, 0xC1}, -8.0},
         {WAV_ENCODING_FLOAT64, d_bytes, d},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(wav_convert_one(c.encoding, c.bytes.data()), c.expected) << int(c.bytes[0]);
+    // Three times over the same bytes (stride 0): two lanes at once, then one alone.
+    for (const auto &c : cases) {
+        double got[3];
+        wav_convert_run(c.encoding, c.bytes.data(), 0, 3, got);
+        for (double v : got) EXPECT_EQ(v, c.expected) << int(c.bytes[0]);
+    }
 }
 
 // Each picked channel of frames start .. start + count reads as the
