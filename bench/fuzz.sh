@@ -21,6 +21,8 @@ grep -E '^(stat::number_of_executed_units|Done)' "$log" || true
 echo "corpus: $(ls "$corpus/found" | wc -l) files"
 if [ "$status" -ne 0 ]; then
   tail -n 60 "$log"
-  echo "fuzzing failed (status $status); the input is in build-fuzz/artifacts/"
+  echo "fuzzing failed (status $status); the input is in build-fuzz/artifacts/, and here, as a"
+  echo "run in a scratch copy loses it: base64 -d > input"
+  for a in build-fuzz/artifacts/*; do [ -f "$a" ] && base64 "$a"; done
   exit 1
 fi
