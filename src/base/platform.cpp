@@ -97,10 +97,12 @@ bool platform_read_at(std::FILE *file, int64_t offset, void *into, size_t bytes)
     return platform_seek(file, offset, SEEK_SET) && std::fread(into, 1, bytes, file) == bytes;
 }
 
+void platform_widen_pipe(std::FILE *) {}
 bool platform_thread_start(PlatformThread *, void (*)(void *), void *) { return false; }
 void platform_thread_join(PlatformThread *) {}
 #else
 #include <cstring>
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -132,6 +134,14 @@ bool platform_same_file(const char *path, const char *input) {
     struct stat b;
     const int got = std::strcmp(input, "-") == 0 ? fstat(STDIN_FILENO, &b) : stat(input, &b);
     return stat(path, &a) == 0 && got == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+void platform_widen_pipe(std::FILE *file) {
+#ifdef F_SETPIPE_SZ
+    fcntl(fileno(file), F_SETPIPE_SZ, 1 << 20); // the most an unprivileged process may ask for
+#else
+    (void)file;
+#endif
 }
 
 // off_t is 64 bits everywhere the build defines _FILE_OFFSET_BITS=64.

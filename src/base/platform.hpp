@@ -60,6 +60,11 @@ struct PlatformThread {
 bool platform_thread_start(PlatformThread *thread, void (*run)(void *), void *argument);
 void platform_thread_join(PlatformThread *thread);
 
+// Asks for a larger buffer in the pipe that `file` reads, where the system
+// lets one be set, so that a writer goes on while the reader computes.
+// Only a hint: a refusal leaves the pipe as it was.
+void platform_widen_pipe(std::FILE *file);
+
 // The size of the large pages a block can ask for with
 // platform_prefer_large_pages; 0 where the system offers none that way.
 uint64_t platform_large_page_bytes();

@@ -330,6 +330,118 @@ bool scan_file(const ScanOptions &o, const WavData &wav) {
     }
 }
 
+// Points of a stream whose windows have passed, each with a copy of its
+// window, answered and written on a second thread while the first reads on.
+struct PipeJobs {
+    const ScanOptions *o;
+    WavData view; // the stream's, its window replaced point by point
+    SpectrumWork *work;
+    uint32_t channels; // answered at each point
+    uint64_t doubles;  // of one window
+    uint64_t capacity; // points
+    HeapArray<ScanPoint> points;
+    HeapArray<WavSpan> spans;    // what each copy holds
+    HeapArray<uint64_t> arrived; // frames the stream had passed
+    HeapArray<double> windows;
+    uint64_t count;
+    bool flush;
+    bool ok;
+    std::atomic<bool> over;
+};
+
+void answer_jobs(void *jobs) {
+    auto *j = static_cast<PipeJobs *>(jobs);
+    for (uint64_t i = 0; j->ok && i < j->count; ++i) {
+        WavData view = j->view;
+        view.frames = j->arrived[i];
+        view.kept = j->windows.data + i * j->doubles;
+        view.kept_span = j->spans[i];
+        ChannelResult answer[MAX_CHANNEL_RESULTS];
+        Batch b{j->o, view, j->work, &j->points[i], answer, j->channels, 1, 0};
+        answer_points(&b);
+        j->ok = print_batch(b);
+        if (j->flush) std::fflush(stdout);
+    }
+    j->over.store(true, std::memory_order_release);
+}
+
+// Two sets of points: one filled by the reader, one answered beside it.
+struct PipeQueue {
+    PipeJobs sets[2];
+    int filling = 0;
+    bool running = false;
+    PlatformThread thread;
+};
+
+bool pipe_queue_init(PipeQueue *q, const ScanOptions &o, const WavData &view, SpectrumWork *work,
+                     uint32_t channels, bool flush) {
+    const uint64_t doubles = static_cast<uint64_t>(o.window_samples) * channels;
+    const uint64_t capacity = (1u << 20) / (doubles * sizeof(double)) + 1;
+    for (PipeJobs &j : q->sets) {
+        j.o = &o;
+        j.view = view;
+        j.work = work;
+        j.channels = channels;
+        j.doubles = doubles;
+        j.capacity = capacity;
+        j.count = 0;
+        j.flush = flush;
+        j.ok = true;
+        if (!j.points.allocate(capacity) || !j.spans.allocate(capacity) || !j.arrived.allocate(capacity) ||
+            !j.windows.allocate(capacity * doubles))
+            return false;
+    }
+    return true;
+}
+
+// Waits for the set being answered, if `wait` or if it is over already;
+// false once a set has failed.
+bool pipe_queue_settle(PipeQueue *q, bool wait) {
+    PipeJobs &answered = q->sets[1 - q->filling];
+    if (q->running && (wait || answered.over.load(std::memory_order_acquire))) {
+        platform_thread_join(&q->thread);
+        q->running = false;
+    }
+    return answered.ok;
+}
+
+// Starts answering the filled set unless one is being answered; without a
+// second thread, answers it here.
+void pipe_queue_hand_over(PipeQueue *q) {
+    PipeJobs &filled = q->sets[q->filling];
+    if (q->running || filled.count == 0 || !filled.ok || !q->sets[1 - q->filling].ok) return;
+    q->filling = 1 - q->filling;
+    q->sets[q->filling].count = 0;
+    filled.over.store(false, std::memory_order_relaxed);
+    q->running = platform_thread_start(&q->thread, answer_jobs, &filled);
+    if (!q->running) answer_jobs(&filled);
+}
+
+// Queues the point that the keeper's window answers; false once a set failed.
+bool pipe_queue_add(PipeQueue *q, const WavKeeper &keeper, const ScanPoint &point, uint64_t arrived) {
+    if (!pipe_queue_settle(q, false)) return false;
+    if (q->sets[q->filling].count == q->sets[q->filling].capacity) {
+        if (!pipe_queue_settle(q, true)) return false;
+        pipe_queue_hand_over(q);
+    }
+    PipeJobs &j = q->sets[q->filling];
+    const uint64_t i = j.count++;
+    j.points[i] = point;
+    j.spans[i] = keeper.span;
+    j.arrived[i] = arrived;
+    std::memcpy(j.windows.data + i * j.doubles, keeper.data.data,
+                static_cast<size_t>(j.doubles) * sizeof(double));
+    pipe_queue_hand_over(q);
+    return true;
+}
+
+// Answers what is queued; false when a set failed.
+bool pipe_queue_drain(PipeQueue *q) {
+    bool ok = pipe_queue_settle(q, true);
+    pipe_queue_hand_over(q);
+    return pipe_queue_settle(q, true) && ok && q->sets[q->filling].ok;
+}
+
 // A pipe: each point is answered once the stream has passed its window,
 // keeping one window of the channels analysed; what is found later (a NaN,
 // a listed point outside, a format or a data chunk the load refuses) is said
@@ -338,17 +450,21 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
     const WavFormat &f = load->walk.format;
     const auto n = static_cast<uint64_t>(o.window_samples);
     SpectrumWork work;
+    PipeQueue queue;
     bool ok = true;
     if (step == WavStep::data && wav_frame_size(f) != 0) {
         if (o.channel >= 0 && static_cast<uint32_t>(o.channel) >= f.channels)
             return report_channel_outside(o.channel, o.input, f.channels), false;
         const WavSpan reads = query_reads(0, n, o.channel, f.channels);
         if (!spectrum_work_init(&work, n) ||
-            !wav_pipe_begin(load, WavSpan{0, n, reads.channel, reads.channels}))
+            !wav_pipe_begin(load, WavSpan{0, n, reads.channel, reads.channels}) ||
+            !pipe_queue_init(&queue, o, wav_pipe_view(*load, 0), &work, reads.channels,
+                             !platform_can_seek(stdout)))
             return std::fputs("error: out of memory\n", stderr), false;
         std::fputs(header(o), stdout);
-        const bool flush = !platform_can_seek(stdout);
         Points p{&o, f.sample_rate, UINT64_MAX, o.at, 0, 0.0, 0, false};
+        uint64_t outside_of = UINT64_MAX; // frames, when a listed point lies outside
+        double before = -INFINITY;        // the earlier time, when the list decreases
         for (double last = -INFINITY; ok && next_point(&p); last = p.seconds) {
             const int64_t first = p.sample - static_cast<int64_t>(n / 2) > 0
                                       ? p.sample - static_cast<int64_t>(n / 2)
@@ -358,33 +474,31 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
                 load, p.sample < 0 ? UINT64_MAX : static_cast<uint64_t>(p.sample) + n / 2);
             if (load->keeper.non_finite != UINT64_MAX) break; // the load's checks say where
             if (p.sample < 0 || static_cast<uint64_t>(p.sample) >= arrived) {
-                if (o.at)
-                    report_point_outside(p.sample, o.input, wav_pipe_pass_to(load, UINT64_MAX)), ok = false;
+                if (o.at) outside_of = wav_pipe_pass_to(load, UINT64_MAX);
                 break;
             }
-            if (p.seconds < last) {
-                std::fprintf(stderr, "error: --at must not decrease (%.6f after %.6f)\n", p.seconds, last);
-                ok = false;
-            } else {
-                ChannelResult answer[MAX_CHANNEL_RESULTS];
-                const ScanPoint point{p.seconds, p.sample};
-                Batch b{&o, wav_pipe_view(*load, arrived), &work, &point, answer, reads.channels, 1, 0};
-                answer_points(&b);
-                if (!print_batch(b)) {
-                    std::fputs("error: out of memory\n", stderr);
-                    ok = false;
-                }
-            }
-            if (flush) std::fflush(stdout);
+            if (p.seconds < last) before = last;
+            else ok = pipe_queue_add(&queue, load->keeper, ScanPoint{p.seconds, p.sample}, arrived);
+            if (p.seconds < last) break;
         }
-        step = ok ? wav_pipe_walk_on(load) : WavStep::failed;
+        // The rows of the points before come first, then what ended them.
+        if (!pipe_queue_drain(&queue) || !ok) {
+            std::fputs("error: out of memory\n", stderr);
+            return false;
+        }
+        if (outside_of != UINT64_MAX) return report_point_outside(p.sample, o.input, outside_of), false;
+        if (before > -INFINITY) {
+            std::fprintf(stderr, "error: --at must not decrease (%.6f after %.6f)\n", p.seconds, before);
+            return false;
+        }
+        step = wav_pipe_walk_on(load);
         if (step == WavStep::data) {
             std::fprintf(stderr, "error: '%s' has a data chunk after the rows written\n", o.input);
             return false;
         }
     }
     WavData wav{};
-    if (ok && (step == WavStep::failed || !wav_load_end(load, &wav))) {
+    if (step == WavStep::failed || !wav_load_end(load, &wav)) {
         report_load_failure(o.input);
         ok = false;
     }
@@ -408,7 +522,10 @@ int tonesift_scan_main(int argc, char **argv) {
         return finish(asked == Asked::answered);
     WavLoad load;
     const WavStep step = wav_load_begin(&load, o.input);
-    if (load.source.pipe) return finish(scan_pipe(o, &load, step));
+    if (load.source.pipe) {
+        if (load.source.file) platform_widen_pipe(load.source.file);
+        return finish(scan_pipe(o, &load, step));
+    }
     WavData wav{};
     load.finite_later = true;
     if (step != WavStep::done || !wav_load_end(&load, &wav)) {

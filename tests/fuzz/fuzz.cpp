@@ -103,6 +103,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (!mkdtemp(dir)) std::abort();
         g_dir = dir;
         std::signal(SIGPIPE, SIG_IGN); // the writer learns that the reader stopped
+        // The fuzzer's timeout alarm would cut a blocked pipe read or write
+        // short (EINTR), so that a stream seemed to end early: restart them.
+        struct sigaction alarm;
+        if (sigaction(SIGALRM, nullptr, &alarm) == 0) {
+            alarm.sa_flags |= SA_RESTART;
+            sigaction(SIGALRM, &alarm, nullptr);
+        }
     }
     if (size < 4) return 0;
     // The last four bytes choose the query; the rest is the file.
