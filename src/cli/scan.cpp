@@ -395,14 +395,14 @@ bool pipe_queue_init(PipeQueue *q, const ScanOptions &o, const WavData &view, Sp
 }
 
 // Waits for the set being answered, if `wait` or if it is over already;
-// false once a set has failed.
+// false once a set has failed (known only after the wait).
 bool pipe_queue_settle(PipeQueue *q, bool wait) {
     PipeJobs &answered = q->sets[1 - q->filling];
     if (q->running && (wait || answered.over.load(std::memory_order_acquire))) {
         platform_thread_join(&q->thread);
         q->running = false;
     }
-    return answered.ok;
+    return q->running || answered.ok;
 }
 
 // Starts answering the filled set unless one is being answered; without a
@@ -437,9 +437,9 @@ bool pipe_queue_add(PipeQueue *q, const WavKeeper &keeper, const ScanPoint &poin
 
 // Answers what is queued; false when a set failed.
 bool pipe_queue_drain(PipeQueue *q) {
-    bool ok = pipe_queue_settle(q, true);
+    const bool ok = pipe_queue_settle(q, true);
     pipe_queue_hand_over(q);
-    return pipe_queue_settle(q, true) && ok && q->sets[q->filling].ok;
+    return pipe_queue_settle(q, true) && ok;
 }
 
 // A pipe: each point is answered once the stream has passed its window,
@@ -477,9 +477,11 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
                 if (o.at) outside_of = wav_pipe_pass_to(load, UINT64_MAX);
                 break;
             }
-            if (p.seconds < last) before = last;
-            else ok = pipe_queue_add(&queue, load->keeper, ScanPoint{p.seconds, p.sample}, arrived);
-            if (p.seconds < last) break;
+            if (p.seconds < last) {
+                before = last;
+                break;
+            }
+            ok = pipe_queue_add(&queue, load->keeper, ScanPoint{p.seconds, p.sample}, arrived);
         }
         // The rows of the points before come first, then what ended them.
         if (!pipe_queue_drain(&queue) || !ok) {
