@@ -76,6 +76,13 @@ bool platform_same_file(const char *path, const char *input) {
            a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
+bool platform_is_directory(const char *path) {
+    wchar_t *wide = platform_widen(path);
+    const DWORD attributes = wide ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+    heap_free(wide);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 std::FILE *platform_fopen(const char *path, const char *mode) {
     wchar_t *wide_path = platform_widen(path);
     wchar_t *wide_mode = platform_widen(mode);
@@ -119,6 +126,11 @@ void platform_prefer_large_pages(void *start, uint64_t bytes) {
 uint64_t platform_large_page_bytes() { return 0; }
 void platform_prefer_large_pages(void *, uint64_t) {}
 #endif
+
+bool platform_is_directory(const char *path) {
+    struct stat st;
+    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 std::FILE *platform_fopen(const char *path, const char *mode) { return std::fopen(path, mode); }
 

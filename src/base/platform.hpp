@@ -27,6 +27,9 @@ void platform_format_fixed(char *out, size_t size, int decimals, double value);
 // when the path can't be converted).
 std::FILE *platform_fopen(const char *path, const char *mode);
 
+// True when `path` names a directory.
+bool platform_is_directory(const char *path);
+
 // Standard input, made binary where that is not the default.
 std::FILE *platform_stdin_binary();
 // True for a regular file (on Windows a disk file), which can seek; a pipe,

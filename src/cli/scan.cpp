@@ -1,4 +1,5 @@
 #include <atomic>
+#include <cerrno>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include "analysis/analysis.hpp"
 #include "base/platform.hpp"
 #include "cli/cli.hpp"
+#include "cli/scan_internal.hpp"
 #include "output/output.hpp"
 #include "wav/wav.hpp"
 
@@ -15,159 +17,50 @@
 
 namespace {
 
-const char USAGE[] =
-    "tonesift-scan -- many moments of one recording, each as tonesift answers it\n"
-    "\n"
-    "usage:\n"
-    "  tonesift-scan --input <in.wav> (--every SECONDS [--from SECONDS] [--to SECONDS] | --at T1,T2,...)\n"
-    "                [--window-samples N] [--top N] [--min-separation-hz HZ] [--noise-floor-db DB]\n"
-    "                [--channel N] [--json | --csv]\n"
-    "\n"
-    "  --every SECONDS        A point every SECONDS from --from (default 0) up to --to\n"
-    "                         (default: the end), while it lies inside the recording.\n"
-    "  --at T1,T2,...         The points as a list of times that never decreases.\n"
-    "  --json                 One JSON object per point and line (JSON Lines).\n"
-    "  --csv                  Rows of time_s,sample,channel,rank,frequency_hz,level_db.\n"
-    "                         Without either: a line per point and channel.\n"
-    "  The other options, the messages and every number are tonesift's. A stream\n"
-    "  (-, a pipe, a FIFO) is answered as it passes; a failure found later comes\n"
-    "  after the rows already written.\n";
-
-struct ScanOptions {
-    const char *input = nullptr;
-    const char *every = nullptr;
-    const char *from = nullptr;
-    const char *to = nullptr;
-    const char *at = nullptr;
-    int32_t window_samples = 4096;
-    int32_t top = 5;
-    int32_t channel = -1;
-    double min_separation_hz = 0.0;
-    double noise_floor_db = -80.0;
-    bool json = false;
-    bool csv = false;
-};
-
-void usage_error(const char *message, const char *arg) {
-    std::fprintf(stderr, message, arg);
-    std::fputs(USAGE, stderr);
-}
-
-// Stores the value of a value-taking option; false when `name` is not one.
-bool take_option(ScanOptions *o, const char *name, const char *value) {
-    const struct {
-        const char *name;
-        const char **text;
-    } texts[] = {{"--input", &o->input},
-                 {"--every", &o->every},
-                 {"--from", &o->from},
-                 {"--to", &o->to},
-                 {"--at", &o->at}};
-    for (const auto &t : texts)
-        if (std::strcmp(name, t.name) == 0) return *t.text = value, true;
-    const struct {
-        const char *name;
-        int32_t *count;
-    } counts[] = {{"--window-samples", &o->window_samples}, {"--top", &o->top}, {"--channel", &o->channel}};
-    for (const auto &c : counts)
-        if (std::strcmp(name, c.name) == 0) return *c.count = parse_int_option(value), true;
-    double *number = std::strcmp(name, "--min-separation-hz") == 0 ? &o->min_separation_hz
-                     : std::strcmp(name, "--noise-floor-db") == 0  ? &o->noise_floor_db
-                                                                   : nullptr;
-    if (number) *number = parse_number_option(value);
-    return number != nullptr;
-}
-
-// What the command line asks: a scan, or a run that ends here.
-enum class Asked { scan, answered, refused };
-
-Asked scan_options(int argc, char **argv, ScanOptions *o) {
-    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("tonesift-scan v%s\n", TONESIFT_VERSION);
-        return Asked::answered;
-    }
-    for (int i = 1; i < argc; ++i) {
-        if (i + 1 < argc && take_option(o, argv[i], argv[i + 1])) ++i;
-        else if (std::strcmp(argv[i], "--csv") == 0) o->csv = true;
-        else if (std::strcmp(argv[i], "--json") == 0) o->json = true;
-        else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(USAGE, stdout);
-            return Asked::answered;
-        } else {
-            usage_error("error: unrecognized argument '%s'\n\n", argv[i]);
-            return Asked::refused;
-        }
-    }
-    if (!o->input) usage_error("error: --input is required\n\n%s", "");
-    else if ((o->every != nullptr) == (o->at != nullptr))
-        usage_error("error: exactly one of --every or --at is required\n\n%s", "");
-    else if ((o->from || o->to) && !o->every) usage_error("error: --from and --to go with --every\n\n%s", "");
-    else if (!valid_window_and_top(o->window_samples, o->top)) return Asked::refused;
-    else if (o->json && o->csv) {
-        std::fputs("error: --json and --csv are mutually exclusive\n", stderr);
-        return Asked::refused;
-    } else if (o->every && !(parse_number_option(o->every) > 0.0)) {
-        std::fprintf(stderr, "error: --every must be above 0 (got '%s')\n", o->every);
-        return Asked::refused;
-    } else return Asked::scan;
-    return Asked::refused;
-}
-
-// The points in turn: a list of times, or a time every so often.
-struct Points {
-    const ScanOptions *o;
-    uint32_t rate;
-    uint64_t frames;
-    const char *next; // the rest of the list
-    uint64_t k;
-    double seconds;
-    int64_t sample;
-    bool over; // the last one was reached
-};
-
-// The next point, or false after the last one. A listed point outside the
-// recording is still a point: the caller refuses it.
-bool next_point(Points *p) {
-    const double rate = static_cast<double>(p->rate);
-    if (p->o->at) {
-        if (!p->next) return false;
-        p->seconds = parse_number_option(p->next);
-        const char *comma = std::strchr(p->next, ',');
-        p->next = comma ? comma + 1 : nullptr;
-    } else {
-        const double from = p->o->from ? parse_number_option(p->o->from) : 0.0;
-        const double to = p->o->to ? parse_number_option(p->o->to) : INFINITY;
-        p->seconds = from + static_cast<double>(p->k++) * parse_number_option(p->o->every);
-        p->over = p->over || !(p->seconds <= to);
-    }
-    p->sample = round_to_index(rate * p->seconds);
-    p->over = p->over || !(p->o->at || (p->sample >= 0 && static_cast<uint64_t>(p->sample) < p->frames));
-    return !p->over;
-}
-
 // A refusal of the options still comes after one of the samples: true when
 // they are finite, else false after the load's message.
 bool samples_finite(const ScanOptions &o, const WavData &wav) {
     if (wav_finite(wav, nullptr, WAV_FINITE_BLOCK)) return true;
-    report_load_failure(o.input);
+    report_unreadable(o.input);
     return false;
 }
 
-// Every listed point inside the recording and in order, before any row.
+void report_no_whole_window(const ScanOptions &o, uint64_t frames) {
+    std::fprintf(
+        stderr, "error: no point of --every has a whole window of %d samples in '%s' (%" PRIu64 " samples)\n",
+        o.window_samples, o.input, frames);
+}
+
+bool outside(int64_t sample, uint64_t frames) {
+    return sample < 0 || static_cast<uint64_t>(sample) >= frames;
+}
+
+// Every listed point inside the recording and in order, and a first point
+// of --every, before any row.
 bool points_valid(const ScanOptions &o, const WavData &wav) {
-    Points p{&o, wav.sample_rate, wav.frames, o.at, 0, 0.0, 0, false};
+    Points p = points_of(o, wav.sample_rate, wav.frames);
     double last = -INFINITY;
-    while (o.at && next_point(&p)) {
-        const bool outside = p.sample < 0 || static_cast<uint64_t>(p.sample) >= wav.frames;
-        if ((outside || p.seconds < last) && !samples_finite(o, wav)) return false;
-        if (outside) return report_point_outside(p.sample, o.input, wav.frames), false;
-        if (p.seconds < last) {
-            std::fprintf(stderr, "error: --at must not decrease (%.6f after %.6f)\n", p.seconds, last);
-            return false;
-        }
+    bool more = false;
+    while ((more = next_point(&p)) && o.at && p.seconds >= last && !outside(p.sample, wav.frames))
         last = p.seconds;
-    }
-    return true;
+    if (more ? !o.at : o.at || p.given > 0) return true;
+    if (!samples_finite(o, wav)) return false;
+    if (more && p.seconds < last)
+        std::fprintf(stderr, "error: --at must not decrease (%.6f after %.6f)\n", p.seconds, last);
+    else if (outside(p.sample, wav.frames) && p.k <= 1) report_outside(p.sample, o.input, wav.frames);
+    else report_no_whole_window(o, wav.frames);
+    return false;
+}
+
+// Channels past those a point answers are named once, before the rows.
+void note_left_out(const ScanOptions &o, uint32_t channels) {
+    if (o.channel >= 0 || channels <= MAX_CHANNEL_RESULTS) return;
+    char which[48];
+    std::snprintf(which, sizeof which,
+                  channels == MAX_CHANNEL_RESULTS + 1 ? "channel %u is" : "channels %u to %u are",
+                  static_cast<unsigned>(MAX_CHANNEL_RESULTS), channels - 1);
+    std::fprintf(stderr, "note: '%s' has %u channels; %s left out (--channel N answers one of them)\n",
+                 o.input, channels, which);
 }
 
 // The form's first line: none for JSON Lines.
@@ -176,12 +69,6 @@ const char *header(const ScanOptions &o) {
            : o.csv ? "time_s,sample,channel,rank,frequency_hz,level_db\n"
                    : "  time (s)  channel  peaks, strongest first: frequency (Hz) level (dB)\n";
 }
-
-// A point's time and sample.
-struct ScanPoint {
-    double seconds;
-    int64_t sample;
-};
 
 // One channel's answer at a point in the chosen form; JSON Lines' object
 // is opened and closed by the caller.
@@ -192,7 +79,7 @@ void print_result(const ScanOptions &o, const ScanPoint &p, const ChannelResult 
         return print_csv_rows(prefix, r);
     }
     if (o.json) std::printf("%s{\"channel\":%u,\"top_peaks\":[", first ? "" : ",", r.channel);
-    else std::printf("%10.3f  %7u ", p.seconds, r.channel);
+    else std::printf("%10.3f%c %7u ", p.seconds, p.padded ? '*' : ' ', r.channel);
     for (uint64_t k = 0; k < r.peak_count; ++k) {
         const Peak &peak = r.top_peaks[k];
         if (o.json)
@@ -205,7 +92,8 @@ void print_result(const ScanOptions &o, const ScanPoint &p, const ChannelResult 
 
 void print_point(const ScanOptions &o, const ScanPoint &p, const ChannelResult *results, uint32_t channels) {
     if (o.json)
-        std::printf("{\"time_s\":%.6f,\"query_sample\":%" PRId64 ",\"results\":[", p.seconds, p.sample);
+        std::printf("{\"time_s\":%.6f,\"query_sample\":%" PRId64 ",\"window_padded\":%s,\"results\":[",
+                    p.seconds, p.sample, p.padded ? "true" : "false");
     for (uint32_t k = 0; k < channels; ++k) print_result(o, p, results[k], k == 0);
     if (o.json) std::fputs("]}\n", stdout);
 }
@@ -255,6 +143,17 @@ bool print_batch(const Batch &b) {
     return b.done == b.count;
 }
 
+// Why an answer stopped short: the file could not give its frames (it
+// shrank since it was walked), or memory ran out. False, for the caller.
+bool report_short(const ScanOptions &o, const Batch &b) {
+    if (b.wav.read_failed)
+        std::fprintf(stderr,
+                     "error: failed to read '%s' (its frames could not all be read: did it change?)\n",
+                     o.input);
+    else std::fputs("error: out of memory\n", stderr);
+    return false;
+}
+
 // A float file's samples checked on a second thread while the first answers.
 struct FiniteCheck {
     const WavData *wav;
@@ -292,23 +191,25 @@ bool scan_file(const ScanOptions &o, const WavData &wav) {
         return std::fputs("error: out of memory\n", stderr), false;
     const bool helper = spectrum_work_init(&helper_work, n);
 
-    Points p{&o, wav.sample_rate, wav.frames, o.at, 0, 0.0, 0, false};
+    Points p = points_of(o, wav.sample_rate, wav.frames);
     Batch first{&o, wav, &work, points.data, results.data, channels, 0, 0};
     PlatformThread checker;
     if (platform_thread_start(&checker, check_finite, &check)) {
         while (!check.over.load(std::memory_order_acquire) && first.count < capacity && next_point(&p)) {
-            points[first.count++] = ScanPoint{p.seconds, p.sample};
+            points[first.count++] = ScanPoint{p.seconds, p.sample, window_padded(p.sample, n, wav.frames)};
             answer_points(&first);
         }
         platform_thread_join(&checker);
     } else check_finite(&check);
-    if (!check.finite) return report_load_failure(o.input), false;
+    if (!check.finite) return report_unreadable(o.input), false;
+    note_left_out(o, wav.channels);
     std::fputs(header(o), stdout);
-    if (!print_batch(first)) return report_load_failure(o.input), false;
+    if (!print_batch(first)) return report_short(o, first);
 
     for (;;) {
         Batch b{&o, wav, &work, points.data, results.data, channels, 0, 0};
-        while (b.count < capacity && next_point(&p)) points[b.count++] = ScanPoint{p.seconds, p.sample};
+        while (b.count < capacity && next_point(&p))
+            points[b.count++] = ScanPoint{p.seconds, p.sample, window_padded(p.sample, n, wav.frames)};
         if (b.count == 0) return true;
         const uint64_t half = helper ? b.count / 2 : 0;
         Batch later{&o,
@@ -326,7 +227,8 @@ bool scan_file(const ScanOptions &o, const WavData &wav) {
         answer_points(&b);
         if (started) platform_thread_join(&thread);
         else if (b.done == b.count) answer_points(&later);
-        if (!print_batch(b) || !print_batch(later)) return report_load_failure(o.input), false;
+        if (!print_batch(b)) return report_short(o, b);
+        if (!print_batch(later)) return report_short(o, later);
     }
 }
 
@@ -461,11 +363,14 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
             !pipe_queue_init(&queue, o, wav_pipe_view(*load, 0), &work, reads.channels,
                              !platform_can_seek(stdout)))
             return std::fputs("error: out of memory\n", stderr), false;
+        note_left_out(o, f.channels);
         std::fputs(header(o), stdout);
-        Points p{&o, f.sample_rate, UINT64_MAX, o.at, 0, 0.0, 0, false};
-        uint64_t outside_of = UINT64_MAX; // frames, when a listed point lies outside
+        Points p = points_of(o, f.sample_rate, UINT64_MAX);
+        uint64_t outside_of = UINT64_MAX; // frames, when a point that must be inside is not
+        bool none_whole = false;          // --every's first window is not whole
         double before = -INFINITY;        // the earlier time, when the list decreases
-        for (double last = -INFINITY; ok && next_point(&p); last = p.seconds) {
+        bool more = false;
+        for (double last = -INFINITY; ok && (more = next_point(&p)); last = p.seconds) {
             const int64_t first = p.sample - static_cast<int64_t>(n / 2) > 0
                                       ? p.sample - static_cast<int64_t>(n / 2)
                                       : 0;
@@ -473,22 +378,37 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
             const uint64_t arrived = wav_pipe_pass_to(
                 load, p.sample < 0 ? UINT64_MAX : static_cast<uint64_t>(p.sample) + n / 2);
             if (load->keeper.non_finite != UINT64_MAX) break; // the load's checks say where
-            if (p.sample < 0 || static_cast<uint64_t>(p.sample) >= arrived) {
-                if (o.at) outside_of = wav_pipe_pass_to(load, UINT64_MAX);
+            const bool first_point = !o.at && p.given == 1;
+            if (outside(p.sample, arrived)) {
+                if (o.at || first_point) outside_of = wav_pipe_pass_to(load, UINT64_MAX);
                 break;
             }
             if (p.seconds < last) {
                 before = last;
                 break;
             }
-            ok = pipe_queue_add(&queue, load->keeper, ScanPoint{p.seconds, p.sample}, arrived);
+            const ScanPoint point{p.seconds, p.sample, window_padded(p.sample, n, arrived)};
+            if (o.whole_windows && point.padded) {
+                if (o.at) continue;
+                none_whole = first_point;
+                break;
+            }
+            ok = pipe_queue_add(&queue, load->keeper, point, arrived);
+        }
+        // --every's first point before the start ends the points at once.
+        if (!more && !o.at && p.given == 0) {
+            if (p.sample < 0) outside_of = 0;
+            else none_whole = true;
         }
         // The rows of the points before come first, then what ended them.
-        if (!pipe_queue_drain(&queue) || !ok) {
+        const bool drained = pipe_queue_drain(&queue);
+        std::fflush(stdout);
+        if (!drained || !ok) {
             std::fputs("error: out of memory\n", stderr);
             return false;
         }
-        if (outside_of != UINT64_MAX) return report_point_outside(p.sample, o.input, outside_of), false;
+        if (outside_of != UINT64_MAX) return report_outside(p.sample, o.input, outside_of), false;
+        if (none_whole) return report_no_whole_window(o, wav_pipe_pass_to(load, UINT64_MAX)), false;
         if (before > -INFINITY) {
             std::fprintf(stderr, "error: --at must not decrease (%.6f after %.6f)\n", p.seconds, before);
             return false;
@@ -501,7 +421,7 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
     }
     WavData wav{};
     if (step == WavStep::failed || !wav_load_end(load, &wav)) {
-        report_load_failure(o.input);
+        report_unreadable(o.input);
         ok = false;
     }
     wav_free(&wav);
@@ -511,8 +431,11 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
 // The exit status of a run that went as far as `ok` says, standard output
 // written out.
 int finish(bool ok) {
+    errno = 0;
     const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
-    if (ok && !written) std::fputs("error: failed to write standard output\n", stderr);
+    if (ok && !written)
+        std::fprintf(stderr, "error: failed to write standard output (%s)\n",
+                     errno ? std::strerror(errno) : "the write did not complete");
     return ok && written ? 0 : 1;
 }
 
@@ -531,7 +454,7 @@ int tonesift_scan_main(int argc, char **argv) {
     WavData wav{};
     load.finite_later = true;
     if (step != WavStep::done || !wav_load_end(&load, &wav)) {
-        report_load_failure(o.input);
+        report_unreadable(o.input);
         return 1;
     }
     bool ok = false;

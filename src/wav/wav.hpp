@@ -157,6 +157,36 @@ bool wav_load(const char *path, WavData *out);
 // The reason for the last failed load; valid until the next load begins.
 const char *wav_error_text();
 
+// The same failure as a value, with its figures, for a caller that says
+// more than that text does. The first cause a load meets is the one kept.
+enum class WavReason {
+    none,
+    cannot_open, // error
+    directory,
+    not_riff,
+    short_format, // a: the "fmt " chunk's size
+    format_code,  // a: the format tag
+    sub_format,   // a: an extensible chunk's sub-format code
+    width,        // a: bits per sample, b: 1 for float
+    no_channels,
+    no_rate,
+    no_format,
+    no_data,
+    cut_short,         // chunk; a: bytes declared, b: bytes there
+    partial_frame,     // a: data bytes, b: bytes per frame
+    format_after_data, // a stream's last "fmt " after its last "data"
+    non_finite,        // a: frame, b: channel
+    read_error,        // error
+    no_memory,
+};
+struct WavFailure {
+    WavReason reason;
+    int error; // errno, where the system gave one
+    char chunk[5];
+    uint64_t a, b;
+};
+const WavFailure &wav_failure();
+
 // True when no sample of a float file is NaN or infinite (always for other
 // encodings and for a pipe, whose keeper saw every sample); false, with the
 // first one's frame and channel in wav_error_text(), or when the file can't

@@ -14,6 +14,12 @@
 // wav_free (a file) or until the load ends (a pipe).
 WavStep wav_load_begin_stream(WavLoad *load, FILE *input, bool pipe);
 
+// Keeps the load's first failure, taking errno for the reasons that have
+// one; always false, for a caller's return.
+bool wav_fail(WavReason reason, uint64_t a = 0, uint64_t b = 0, const unsigned char *chunk = nullptr);
+// Bytes of a chunk whose body begins at `body` that the input holds.
+uint64_t source_there(const WavSource *src, int64_t body);
+
 // The source: at least `want` bytes at block + at (at most the block) when
 // the input has them; returns how many there are.
 uint64_t source_fill(WavSource *src, uint64_t want);

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -10,11 +11,21 @@ static const char GENERIC_REASON[] = "not a supported 16/24/32-bit integer or 32
 
 // Set only by a load that fails on non-finite samples; emptied by every load.
 static char g_reason[160];
+static WavFailure g_failure;
+
+bool wav_fail(WavReason reason, uint64_t a, uint64_t b, const unsigned char *chunk) {
+    if (g_failure.reason != WavReason::none) return false;
+    g_failure = {
+        reason, reason == WavReason::cannot_open || reason == WavReason::read_error ? errno : 0, {}, a, b};
+    if (chunk) std::memcpy(g_failure.chunk, chunk, 4);
+    return false;
+}
 
 static void note_non_finite(uint64_t index, uint32_t channels) {
     std::snprintf(g_reason, sizeof g_reason,
                   "contains NaN or infinite samples, first at frame %" PRIu64 ", channel %" PRIu64,
                   index / channels, index % channels);
+    wav_fail(WavReason::non_finite, index / channels, index % channels);
 }
 
 WavStep wav_load_begin_stream(WavLoad *load, FILE *input, bool pipe) {
@@ -24,25 +35,31 @@ WavStep wav_load_begin_stream(WavLoad *load, FILE *input, bool pipe) {
     if (!pipe) {
         // The file's size bounds every allocation and skip: no header field
         // alone decides how much memory is asked for.
-        if (!platform_seek(input, 0, SEEK_END)) return WavStep::failed;
+        if (!platform_seek(input, 0, SEEK_END)) return wav_fail(WavReason::read_error), WavStep::failed;
         src.size = platform_tell(input);
-        if (src.size < 0 || !platform_seek(input, 0, SEEK_SET)) return WavStep::failed;
+        if (src.size < 0 || !platform_seek(input, 0, SEEK_SET))
+            return wav_fail(WavReason::read_error), WavStep::failed;
     }
     return wav_walk(&src, &load->walk);
 }
 
 WavStep wav_load_begin(WavLoad *load, const char *path) {
     g_reason[0] = '\0';
-    if (!path) return WavStep::failed;
+    g_failure = {};
+    errno = 0;
+    if (!path) return wav_fail(WavReason::cannot_open), WavStep::failed;
     const bool standard_input = std::strcmp(path, "-") == 0;
+    // Some systems open a directory for reading; none reads it as a file.
+    if (!standard_input && platform_is_directory(path))
+        return wav_fail(WavReason::directory), WavStep::failed;
     FILE *input = standard_input ? platform_stdin_binary() : platform_fopen(path, "rb");
-    if (!input) return WavStep::failed;
+    if (!input) return wav_fail(WavReason::cannot_open), WavStep::failed;
     load->source.owned = !standard_input;
     return wav_load_begin_stream(load, input, !platform_can_seek(input));
 }
 
 bool wav_pipe_begin(WavLoad *load, const WavSpan &span) {
-    return wav_keep_begin(&load->keeper, load->walk.format, span);
+    return wav_keep_begin(&load->keeper, load->walk.format, span) || wav_fail(WavReason::no_memory);
 }
 
 uint64_t wav_pipe_pass_to(WavLoad *load, uint64_t end) {
@@ -86,8 +103,21 @@ bool wav_finite(const WavData &wav, unsigned char *block, uint64_t block_bytes) 
         note_non_finite(done + bad, wav.channels);
         return false;
     };
-    return wav_read_blocks(wav.file, wav.data_offset, width, wav.frames * wav.channels, block, block_bytes,
-                           finite) == WavBlocks::ok;
+    errno = 0;
+    const WavBlocks read = wav_read_blocks(wav.file, wav.data_offset, width, wav.frames * wav.channels, block,
+                                           block_bytes, finite);
+    if (read == WavBlocks::failed) wav_fail(WavReason::read_error);
+    if (read == WavBlocks::no_memory) wav_fail(WavReason::no_memory);
+    return read == WavBlocks::ok;
+}
+
+// The first thing a format lacks, as the checks meet it: its width, then
+// its channels and rate.
+static bool format_checks(const WavFormat &fmt) {
+    if (!fmt.seen) return wav_fail(WavReason::no_format);
+    if (wav_frame_size(fmt) != 0) return true;
+    if (fmt.channels != 0 && fmt.sample_rate != 0) return wav_fail(WavReason::width, fmt.bits, fmt.is_float);
+    return wav_fail(fmt.channels == 0 ? WavReason::no_channels : WavReason::no_rate);
 }
 
 static bool load_checks(const WavLoad &load) {
@@ -96,10 +126,15 @@ static bool load_checks(const WavLoad &load) {
     // Whole frames only. A pipe's samples must follow the format that
     // describes them, and its data ends with the stream, as a writer that
     // can't go back to fill in its size leaves it; a file's must all be there.
-    if (!walk.have_data || frame_size == 0 || walk.data_arrived % frame_size != 0 ||
-        (load.source.pipe ? walk.format_after_data : walk.data_arrived < walk.data_size))
-        return false;
+    if (!format_checks(walk.format)) return false;
+    if (!walk.have_data) return wav_fail(WavReason::no_data);
+    if (!load.source.pipe && walk.data_arrived < walk.data_size)
+        return wav_fail(WavReason::cut_short, walk.data_size, walk.data_arrived,
+                        reinterpret_cast<const unsigned char *>("data"));
+    if (walk.data_arrived % frame_size != 0)
+        return wav_fail(WavReason::partial_frame, walk.data_arrived, frame_size);
     if (!load.source.pipe) return true;
+    if (walk.format_after_data) return wav_fail(WavReason::format_after_data);
     if (load.keeper.non_finite != UINT64_MAX) note_non_finite(load.keeper.non_finite, walk.format.channels);
     return load.keeper.non_finite == UINT64_MAX;
 }
@@ -141,6 +176,8 @@ bool wav_load(const char *path, WavData *out) {
 }
 
 const char *wav_error_text() { return g_reason[0] ? g_reason : GENERIC_REASON; }
+
+const WavFailure &wav_failure() { return g_failure; }
 
 void wav_free(WavData *wav) {
     if (!wav) return;

@@ -46,3 +46,9 @@ bool source_skip(WavSource *src, uint64_t n) {
     }
     return true;
 }
+
+uint64_t source_there(const WavSource *src, int64_t body) {
+    const int64_t there = src->pipe ? src->offset - body + static_cast<int64_t>(src->len - src->at)
+                                    : src->size - body;
+    return there > 0 ? static_cast<uint64_t>(there) : 0;
+}

@@ -15,7 +15,8 @@ static Chunk chunk_kind(const unsigned char *id) {
 static bool parse_format(const unsigned char *body, uint32_t size, WavFormat *fmt) {
     const bool extensible = le16(body) == 0xFFFE && size >= 26;
     const uint16_t code = extensible ? le16(body + 24) : le16(body); // the sub-format, or the tag
-    if (code != 1 && code != 3) return false; // expecting integer PCM (1) or IEEE float (3)
+    if (code != 1 && code != 3) // expecting integer PCM (1) or IEEE float (3)
+        return wav_fail(extensible ? WavReason::sub_format : WavReason::format_code, code);
     *fmt = {true,
             code == 3,
             extensible,
@@ -44,7 +45,7 @@ WavStep wav_walk(WavSource *src, WavWalk *walk) {
     if (src->offset == 0) {
         if (!source_read(src, hdr, 12) || std::memcmp(hdr, "RIFF", 4) != 0 ||
             std::memcmp(hdr + 8, "WAVE", 4) != 0)
-            return WavStep::failed;
+            return wav_fail(WavReason::not_riff), WavStep::failed;
     } else if (walk->data_arrived < walk->data_size || !source_skip(src, walk->data_size % 2)) {
         return WavStep::done; // on from a pipe's data chunk, which ended with the stream
     }
@@ -66,8 +67,10 @@ WavStep wav_walk(WavSource *src, WavWalk *walk) {
         case Chunk::format: {
             unsigned char fmt[40] = {};
             const uint32_t want = size < 40 ? size : 40;
-            if (size < 16 || !source_read(src, fmt, want) || !parse_format(fmt, size, &walk->format))
-                return WavStep::failed;
+            if (size < 16) return wav_fail(WavReason::short_format, size), WavStep::failed;
+            if (!source_read(src, fmt, want))
+                return wav_fail(WavReason::cut_short, size, source_there(src, body), hdr), WavStep::failed;
+            if (!parse_format(fmt, size, &walk->format)) return WavStep::failed;
             walk->format_after_data = walk->have_data;
             rest = size - want + size % 2;
             break;
@@ -79,7 +82,8 @@ WavStep wav_walk(WavSource *src, WavWalk *walk) {
             // end the input without theirs. The body is checked, not kept: no
             // other part of the run reads it.
             const uint32_t padded = (size + 1u) & ~1u;
-            if (!source_skip(src, padded)) return WavStep::failed;
+            if (!source_skip(src, padded))
+                return wav_fail(WavReason::cut_short, padded, source_there(src, body), hdr), WavStep::failed;
             if (padded == 0) pass_empty_chunks(src);
             continue;
         }

