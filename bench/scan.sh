@@ -5,8 +5,9 @@
 # 60,000 points every 10 ms over ten minutes of 24-bit stereo against the
 # same spectra and peaks computed alone (bench/arithmetic.cpp) and the numpy
 # script; one hour of 24-bit stereo through a pipe, every 1 s, against wc -c
-# of the same pipe, with its peak memory. The recordings are sparse files of
-# silence: the work per point is the same whatever the samples hold. The
+# of the same pipe, with its peak memory; the first two again with --html,
+# with the page's size and peak memory. The recordings are sparse files of
+# silence, which flatters the scan (the README says how much). The
 # numpy figures need Debian's python3-numpy and python3-scipy.
 # Usage: bench/scan.sh [BUILD_DIR] [RUNS]   (default: build, 5 runs per figure)
 set -euo pipefail
@@ -40,6 +41,12 @@ median_ms() {
   printf '%s\n' "${all[@]}" | sort -n | awk -v m=$(( (runs + 1) / 2 )) 'NR == m { printf "%.1f", $1 / 1000 }'
 }
 row() { printf '%-40s %10s ms %10s ms  %s\n' "$1" "$2" "$3" "$4"; }
+page_row() { # LABEL FILE EVERY: the same scan with --html, its page's size and peak memory
+  local t mb
+  t=$(median_ms "$scan" --input "$2" --every "$3" --csv --html "$work/p.html")
+  mb=$(/usr/bin/time -f %M "$scan" --input "$2" --every "$3" --csv --html "$work/p.html" 2>&1 >/dev/null | tail -n 1)
+  row "$1" "$t" "" "page $(( $(wc -c < "$work/p.html") / 1024 )) KiB, peak $(( mb / 1024 )) MB"
+}
 
 silence "$work/f32.wav" 3,2,48000,32 $(( 600 * 48000 * 8 ))
 t=$(median_ms "$scan" --input "$work/f32.wav" --every 1 --csv)
@@ -47,12 +54,14 @@ c=$(median_ms cat "$work/f32.wav")
 t0=${EPOCHREALTIME/[.,]/}
 for s in $(seq 0 599); do "$build/tonesift" --input "$work/f32.wav" --at "$s" --csv > /dev/null; done
 row "600 points, 10 min float32 stereo" "$t" "$c" "cat of the file; 600 tonesift runs $(( (${EPOCHREALTIME/[.,]/} - t0) / 1000 )) ms; $(peer "$work/f32.wav" 1)"
+page_row "  the same with --html" "$work/f32.wav" 1
 rm "$work/f32.wav"
 
 silence "$work/i24.wav" 1,2,48000,24 $(( 600 * 48000 * 6 ))
 a=$(for _ in $(seq "$runs"); do "$work/arithmetic" 60000 4096; done | sort -n | awk -v m=$(( (runs + 1) / 2 )) 'NR == m')
 row "60,000 points, 10 min int24 stereo" "$(median_ms "$scan" --input "$work/i24.wav" --every 0.01 --csv)" "$a" \
   "the arithmetic alone, window 4096; $(peer "$work/i24.wav" 0.01)"
+page_row "  the same with --html" "$work/i24.wav" 0.01
 rm "$work/i24.wav"
 
 silence "$work/hour.wav" 1,2,48000,24 $(( 3600 * 48000 * 6 ))

@@ -73,7 +73,9 @@ function(tonesift_embed_report_assets target)
   set(assets
     "style.css|report_style_text|style"
     "theme.js|report_theme_script_text|script"
-    "zoom.js|report_zoom_script_text|script")
+    "zoom.js|report_zoom_script_text|script"
+    "scan.css|report_scan_style_text|style"
+    "spectro.js|report_spectro_script_text|script")
   foreach(entry IN LISTS assets)
     string(REPLACE "|" ";" parts "${entry}")
     list(GET parts 0 name)

@@ -83,6 +83,22 @@ bool platform_is_directory(const char *path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool platform_replace(const char *from, const char *to) {
+    wchar_t *wide_from = platform_widen(from);
+    wchar_t *wide_to = platform_widen(to);
+    const bool moved = wide_from && wide_to &&
+                       MoveFileExW(wide_from, wide_to, MOVEFILE_REPLACE_EXISTING) != 0;
+    heap_free(wide_from);
+    heap_free(wide_to);
+    return moved;
+}
+
+void platform_remove(const char *path) {
+    wchar_t *wide = platform_widen(path);
+    if (wide) _wremove(wide);
+    heap_free(wide);
+}
+
 std::FILE *platform_fopen(const char *path, const char *mode) {
     wchar_t *wide_path = platform_widen(path);
     wchar_t *wide_mode = platform_widen(mode);
@@ -133,6 +149,10 @@ bool platform_is_directory(const char *path) {
 }
 
 std::FILE *platform_fopen(const char *path, const char *mode) { return std::fopen(path, mode); }
+
+bool platform_replace(const char *from, const char *to) { return std::rename(from, to) == 0; }
+
+void platform_remove(const char *path) { std::remove(path); }
 
 std::FILE *platform_stdin_binary() { return stdin; }
 

@@ -30,6 +30,11 @@ std::FILE *platform_fopen(const char *path, const char *mode);
 // True when `path` names a directory.
 bool platform_is_directory(const char *path);
 
+// Moves file `from` to `to`, replacing what is there in one step; false
+// (errno set) when it can't. Remove: deletes a file, if it can.
+bool platform_replace(const char *from, const char *to);
+void platform_remove(const char *path);
+
 // Standard input, made binary where that is not the default.
 std::FILE *platform_stdin_binary();
 // True for a regular file (on Windows a disk file), which can seek; a pipe,

@@ -113,7 +113,8 @@ struct Batch {
     ChannelResult *results;
     uint32_t channels;
     uint64_t count;
-    uint64_t done; // below count after a read failure
+    uint64_t done;        // below count after a read failure
+    ScanPicture *picture; // the page's, with --html
 };
 
 void answer_points(void *batch) {
@@ -132,6 +133,7 @@ void answer_points(void *batch) {
                                                   MAX_TOP_PEAKS, b->work->levels(), b->work->magnitudes());
             if (found < 0) return;
             r.peak_count = static_cast<uint64_t>(found);
+            if (b->picture) scan_picture_take(b->picture, p.ordinal, p.seconds, k, b->work->levels(), r);
         }
     }
 }
@@ -175,7 +177,7 @@ constexpr uint64_t BATCH_BYTES = 2u << 20;
 // A seekable file: every check before the first row. A float file's samples
 // are checked beside the first points' answers, which wait until they pass.
 // False after a message.
-bool scan_file(const ScanOptions &o, const WavData &wav) {
+bool scan_file(const ScanOptions &o, const WavData &wav, ScanHtml *html) {
     const auto n = static_cast<uint64_t>(o.window_samples);
     const uint32_t channels = answered_channels(o, wav.channels);
     uint64_t capacity = BATCH_BYTES / (sizeof(ChannelResult) * channels) + 1;
@@ -190,13 +192,25 @@ bool scan_file(const ScanOptions &o, const WavData &wav) {
     if (!spectrum_work_init(&work, n) || !points.allocate(capacity) || !results.allocate(capacity * channels))
         return std::fputs("error: out of memory\n", stderr), false;
     const bool helper = spectrum_work_init(&helper_work, n);
-
     Points p = points_of(o, wav.sample_rate, wav.frames);
-    Batch first{&o, wav, &work, points.data, results.data, channels, 0, 0};
+    if (html) {
+        Points all = p;
+        while (next_point(&all)) {
+        }
+        if (!scan_html_begin(html, o, wav.sample_rate, channels, all.given)) return false;
+    }
+    ScanPicture *picture = html ? &html->picture : nullptr;
+    double last_seconds = 0.0;
+    const auto point = [&] {
+        last_seconds = p.seconds;
+        return ScanPoint{p.seconds, p.sample, window_padded(p.sample, n, wav.frames), p.given - 1};
+    };
+
+    Batch first{&o, wav, &work, points.data, results.data, channels, 0, 0, picture};
     PlatformThread checker;
     if (platform_thread_start(&checker, check_finite, &check)) {
         while (!check.over.load(std::memory_order_acquire) && first.count < capacity && next_point(&p)) {
-            points[first.count++] = ScanPoint{p.seconds, p.sample, window_padded(p.sample, n, wav.frames)};
+            points[first.count++] = point();
             answer_points(&first);
         }
         platform_thread_join(&checker);
@@ -207,10 +221,11 @@ bool scan_file(const ScanOptions &o, const WavData &wav) {
     if (!print_batch(first)) return report_short(o, first);
 
     for (;;) {
-        Batch b{&o, wav, &work, points.data, results.data, channels, 0, 0};
-        while (b.count < capacity && next_point(&p))
-            points[b.count++] = ScanPoint{p.seconds, p.sample, window_padded(p.sample, n, wav.frames)};
-        if (b.count == 0) return true;
+        Batch b{&o, wav, &work, points.data, results.data, channels, 0, 0, picture};
+        while (b.count < capacity && next_point(&p)) points[b.count++] = point();
+        if (b.count == 0)
+            return !html || scan_html_end(html, o, wav, p.given, last_seconds,
+                                          query_reads(0, n, o.channel, wav.channels).channel);
         const uint64_t half = helper ? b.count / 2 : 0;
         Batch later{&o,
                     wav,
@@ -219,7 +234,8 @@ bool scan_file(const ScanOptions &o, const WavData &wav) {
                     results.data + half * channels,
                     channels,
                     b.count - half,
-                    0};
+                    0,
+                    picture};
         b.count = half;
         PlatformThread thread;
         const bool started = later.count > 0 && half > 0 &&
@@ -249,6 +265,7 @@ struct PipeJobs {
     bool flush;
     bool ok;
     std::atomic<bool> over;
+    ScanPicture *picture;
 };
 
 void answer_jobs(void *jobs) {
@@ -259,7 +276,7 @@ void answer_jobs(void *jobs) {
         view.kept = j->windows.data + i * j->doubles;
         view.kept_span = j->spans[i];
         ChannelResult answer[MAX_CHANNEL_RESULTS];
-        Batch b{j->o, view, j->work, &j->points[i], answer, j->channels, 1, 0};
+        Batch b{j->o, view, j->work, &j->points[i], answer, j->channels, 1, 0, j->picture};
         answer_points(&b);
         j->ok = print_batch(b);
         if (j->flush) std::fflush(stdout);
@@ -276,7 +293,7 @@ struct PipeQueue {
 };
 
 bool pipe_queue_init(PipeQueue *q, const ScanOptions &o, const WavData &view, SpectrumWork *work,
-                     uint32_t channels, bool flush) {
+                     uint32_t channels, bool flush, ScanPicture *picture) {
     const uint64_t doubles = static_cast<uint64_t>(o.window_samples) * channels;
     const uint64_t capacity = (1u << 20) / (doubles * sizeof(double)) + 1;
     for (PipeJobs &j : q->sets) {
@@ -289,6 +306,7 @@ bool pipe_queue_init(PipeQueue *q, const ScanOptions &o, const WavData &view, Sp
         j.count = 0;
         j.flush = flush;
         j.ok = true;
+        j.picture = picture;
         if (!j.points.allocate(capacity) || !j.spans.allocate(capacity) || !j.arrived.allocate(capacity) ||
             !j.windows.allocate(capacity * doubles))
             return false;
@@ -348,20 +366,25 @@ bool pipe_queue_drain(PipeQueue *q) {
 // keeping one window of the channels analysed; what is found later (a NaN,
 // a listed point outside, a format or a data chunk the load refuses) is said
 // after the rows already written. False after a message.
-bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
+bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step, ScanHtml *html) {
     const WavFormat &f = load->walk.format;
     const auto n = static_cast<uint64_t>(o.window_samples);
     SpectrumWork work;
     PipeQueue queue;
     bool ok = true;
+    uint64_t answered = 0;
+    double last_seconds = 0.0;
+    uint32_t first_channel = 0;
     if (step == WavStep::data && wav_frame_size(f) != 0) {
         if (o.channel >= 0 && static_cast<uint32_t>(o.channel) >= f.channels)
             return report_channel_outside(o.channel, o.input, f.channels), false;
         const WavSpan reads = query_reads(0, n, o.channel, f.channels);
+        first_channel = reads.channel;
+        if (html && !scan_html_begin(html, o, f.sample_rate, reads.channels, 0)) return false;
         if (!spectrum_work_init(&work, n) ||
             !wav_pipe_begin(load, WavSpan{0, n, reads.channel, reads.channels}) ||
             !pipe_queue_init(&queue, o, wav_pipe_view(*load, 0), &work, reads.channels,
-                             !platform_can_seek(stdout)))
+                             !platform_can_seek(stdout), html ? &html->picture : nullptr))
             return std::fputs("error: out of memory\n", stderr), false;
         note_left_out(o, f.channels);
         std::fputs(header(o), stdout);
@@ -387,13 +410,15 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
                 before = last;
                 break;
             }
-            const ScanPoint point{p.seconds, p.sample, window_padded(p.sample, n, arrived)};
+            const ScanPoint point{p.seconds, p.sample, window_padded(p.sample, n, arrived), answered};
             if (o.whole_windows && point.padded) {
                 if (o.at) continue;
                 none_whole = first_point;
                 break;
             }
             ok = pipe_queue_add(&queue, load->keeper, point, arrived);
+            ++answered;
+            last_seconds = p.seconds;
         }
         // --every's first point before the start ends the points at once.
         if (!more && !o.at && p.given == 0) {
@@ -423,19 +448,22 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step) {
     if (step == WavStep::failed || !wav_load_end(load, &wav)) {
         report_unreadable(o.input);
         ok = false;
+    } else if (html && html->file) {
+        ok = scan_html_end(html, o, wav, answered, last_seconds, first_channel);
     }
     wav_free(&wav);
     return ok;
 }
 
 // The exit status of a run that went as far as `ok` says, standard output
-// written out.
-int finish(bool ok) {
+// written out; then the page it wrote, if any.
+int finish(bool ok, const char *page = nullptr) {
     errno = 0;
     const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
     if (ok && !written)
         std::fprintf(stderr, "error: failed to write standard output (%s)\n",
                      errno ? std::strerror(errno) : "the write did not complete");
+    if (ok && written && page) std::fprintf(stderr, "wrote %s\n", page);
     return ok && written ? 0 : 1;
 }
 
@@ -445,11 +473,13 @@ int tonesift_scan_main(int argc, char **argv) {
     ScanOptions o;
     if (const Asked asked = scan_options(argc, argv, &o); asked != Asked::scan)
         return finish(asked == Asked::answered);
+    ScanHtml page;
+    ScanHtml *html = o.html ? &page : nullptr;
     WavLoad load;
     const WavStep step = wav_load_begin(&load, o.input);
     if (load.source.pipe) {
         if (load.source.file) platform_widen_pipe(load.source.file);
-        return finish(scan_pipe(o, &load, step));
+        return finish(scan_pipe(o, &load, step, html), o.html);
     }
     WavData wav{};
     load.finite_later = true;
@@ -460,7 +490,7 @@ int tonesift_scan_main(int argc, char **argv) {
     bool ok = false;
     if (o.channel >= 0 && static_cast<uint32_t>(o.channel) >= wav.channels) {
         if (samples_finite(o, wav)) report_channel_outside(o.channel, o.input, wav.channels);
-    } else ok = points_valid(o, wav) && scan_file(o, wav);
+    } else ok = points_valid(o, wav) && scan_file(o, wav, html);
     wav_free(&wav);
-    return finish(ok);
+    return finish(ok, o.html);
 }

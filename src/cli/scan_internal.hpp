@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+
+#include "report/report.hpp"
 
 struct ScanOptions {
     const char *input = nullptr;
@@ -17,6 +20,7 @@ struct ScanOptions {
     bool json = false;
     bool csv = false;
     bool whole_windows = false;
+    const char *html = nullptr;
 };
 
 // What the command line asks: a scan, or a run that ends here.
@@ -29,6 +33,7 @@ struct ScanPoint {
     double seconds;
     int64_t sample;
     bool padded;
+    uint64_t ordinal; // among the points answered
 };
 
 inline bool window_padded(int64_t sample, uint64_t n, uint64_t frames) {
@@ -60,3 +65,23 @@ bool next_point(Points *p);
 void report_unreadable(const char *path);
 // A point outside the recording, before its start or at or past its end.
 void report_outside(int64_t sample, const char *path, uint64_t frames);
+
+// The page of a run with --html: written beside its place and put there
+// whole once the run has answered every point; gone after a failure.
+struct ScanHtml {
+    const char *path = nullptr;
+    HeapArray<char> temp; // its name while it is written
+    std::FILE *file = nullptr;
+    ScanPicture picture;
+    ScanHtml() = default;
+    ScanHtml(const ScanHtml &) = delete;
+    ScanHtml &operator=(const ScanHtml &) = delete;
+    ~ScanHtml();
+};
+// Before the first row: the memory of the picture and the file to write.
+// False after a message.
+bool scan_html_begin(ScanHtml *html, const ScanOptions &o, uint32_t rate, uint32_t channels, uint64_t points);
+// After the last: `points` answered, the last at `last_seconds`, channels
+// from `first_channel`. False after a message.
+bool scan_html_end(ScanHtml *html, const ScanOptions &o, const WavData &wav, uint64_t points,
+                   double last_seconds, uint32_t first_channel);

@@ -13,7 +13,7 @@ const char USAGE[] =
     "usage:\n"
     "  tonesift-scan --input <in.wav> (--every SECONDS [--from SECONDS] [--to SECONDS] | --at T1,T2,...)\n"
     "                [--window-samples N] [--top N] [--min-separation-hz HZ] [--noise-floor-db DB]\n"
-    "                [--channel N] [--whole-windows] [--json | --csv]\n"
+    "                [--channel N] [--whole-windows] [--json | --csv] [--html FILE]\n"
     "\n"
     "  --every SECONDS        A point every SECONDS from --from (default 0) up to --to\n"
     "                         (default: the end), while it lies inside the recording.\n"
@@ -24,6 +24,8 @@ const char USAGE[] =
     "  --csv                  Rows of time_s,sample,channel,rank,frequency_hz,level_db.\n"
     "                         Without either: a line per point and channel, a '*'\n"
     "                         after the time where the window reaches past an end.\n"
+    "  --html FILE            Also write a page with each channel's levels and peaks\n"
+    "                         over time, once every point is answered.\n"
     "  The other options and every number are tonesift's. Each value is a whole\n"
     "  number (decimal; --window-samples, --top, --channel: digits) given once.\n"
     "  A stream (-, a pipe, a FIFO) is answered as it passes; a failure found\n"
@@ -103,7 +105,8 @@ bool take_option(ScanOptions *o, const char *name, const char *value, unsigned *
                  {"--top", Kind::count, &o->top},
                  {"--channel", Kind::count, &o->channel},
                  {"--min-separation-hz", Kind::real, &o->min_separation_hz},
-                 {"--noise-floor-db", Kind::real, &o->noise_floor_db}};
+                 {"--noise-floor-db", Kind::real, &o->noise_floor_db},
+                 {"--html", Kind::path, &o->html}};
     for (unsigned i = 0; i < sizeof slots / sizeof slots[0]; ++i) {
         const auto &s = slots[i];
         if (std::strcmp(name, s.name) != 0) continue;

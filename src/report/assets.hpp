@@ -5,3 +5,6 @@
 extern const char report_style_text[];
 extern const char report_theme_script_text[];
 extern const char report_zoom_script_text[];
+// The scan's page adds its own style sheet and chart script.
+extern const char report_scan_style_text[];
+extern const char report_spectro_script_text[];

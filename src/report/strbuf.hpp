@@ -60,3 +60,12 @@ bool strbuf_append_fixed_pieces(StrBuf *buf, const char *pieces, const uint8_t *
 bool strbuf_append_html(StrBuf *buf, const char *text);
 // As strbuf_append_html, plus "<wbr>" after every '/' and '\\'.
 bool strbuf_append_path_html(StrBuf *buf, const char *path);
+
+// Owns the page buffer on every way out.
+struct PageBuffer {
+    StrBuf buf;
+    PageBuffer() { strbuf_init(&buf); }
+    PageBuffer(const PageBuffer &) = delete;
+    PageBuffer &operator=(const PageBuffer &) = delete;
+    ~PageBuffer() { strbuf_free(&buf); }
+};
