@@ -45,7 +45,7 @@ page_row() { # LABEL FILE EVERY: the same scan with --html, its page's size and 
   local t mb
   t=$(median_ms "$scan" --input "$2" --every "$3" --csv --html "$work/p.html")
   mb=$(/usr/bin/time -f %M "$scan" --input "$2" --every "$3" --csv --html "$work/p.html" 2>&1 >/dev/null | tail -n 1)
-  row "$1" "$t" "" "page $(( $(wc -c < "$work/p.html") / 1024 )) KiB, peak $(( mb / 1024 )) MB"
+  row "$1" "$t" "-" "page $(( $(wc -c < "$work/p.html") / 1024 )) KiB, peak $(( mb / 1024 )) MB"
 }
 
 silence "$work/f32.wav" 3,2,48000,32 $(( 600 * 48000 * 8 ))
