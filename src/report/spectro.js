@@ -285,8 +285,12 @@
       tip.style.top = Math.max(best.y - 28, 0) + "px";
     }
 
-    var reset = document.querySelector('.zoom-reset[data-zoom-target="' + frame.id + '"]');
-    if (reset) reset.addEventListener("click", function () { setView(full.t0, full.t1, full.l0, full.l1); });
+    function reset() {
+      setView(full.t0, full.t1, full.l0, full.l1);
+    }
+    var button = document.querySelector('.zoom-reset[data-zoom-target="' + frame.id + '"]');
+    if (button) button.addEventListener("click", reset);
+    canvas.addEventListener("dblclick", reset);
     return draw;
   }
 

@@ -72,7 +72,7 @@ test("each peak mark sits at its time and frequency and names them on hover", as
   assert.equal(await p.tip(await p.point(0.75, 2000)), "");
 });
 
-test("wheel zooms both axes around the cursor, a drag pans, shift-drag zooms to the box, reset restores", async (t) => {
+test("wheel zooms both axes around the cursor, a drag pans, shift-drag zooms to the box, reset and double-click restore", async (t) => {
   const p = await open(t);
   const full = await p.view();
   await p.page.mouse.move(...(await p.point(1, 500)));
@@ -100,6 +100,8 @@ test("wheel zooms both axes around the cursor, a drag pans, shift-drag zooms to 
   await p.page.keyboard.up("Shift");
   const boxed = await p.view();
   [0.5, 1.5, 300, 3000].forEach((want, i) => assert.ok(Math.abs(boxed[i] / want - 1) < 0.02, `${boxed} against ${want}`));
+  await p.page.mouse.dblclick(...(await p.point(1, 1000)));
+  assert.deepEqual(await p.view(), full);
 });
 
 test("both themes draw, and the switch redraws in the other", async (t) => {
