@@ -31,6 +31,8 @@ bool scan_html_begin(ScanHtml *html, const ScanOptions &o, uint32_t rate, uint32
         return std::fputs("error: out of memory\n", stderr), false;
     std::memcpy(html->temp.data, o.html, length);
     std::memcpy(html->temp.data + length, SUFFIX, sizeof SUFFIX);
+    if (platform_same_file(html->temp.data, o.input))
+        return cannot_write(*html, "its .partial file is the input", 0);
     errno = 0;
     html->file = platform_fopen(html->temp.data, "wb");
     return html->file || cannot_write(*html, "cannot create it", errno);
