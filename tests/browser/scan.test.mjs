@@ -47,16 +47,42 @@ async function open(t, colorScheme = "light") {
     return [...c.getContext("2d").getImageData(Math.round((px - r.left) * k), Math.round((py - r.top) * k), 1, 1).data]
       .slice(0, 3);
   }, [px, py]);
+  // Pixels unlike the canvas's corner within w x h px below the plot at time
+  // t (a time label), or left of it at frequency f (a frequency label).
+  const ink = async (t, f) => {
+    const [px, py] = await p0(t, f);
+    return page.evaluate(([px, py, below]) => {
+      const c = document.querySelector(".spectro-frame canvas");
+      const r = c.getBoundingClientRect();
+      const k = c.width / r.width;
+      const g = c.getContext("2d");
+      const back = g.getImageData(0, 0, 1, 1).data;
+      const [x0, y0] = below ? [px - 8, py + 9] : [px - 30, py - 4];
+      const d = g.getImageData(Math.round((x0 - r.left) * k), Math.round((y0 - r.top) * k), Math.round(16 * k), Math.round(8 * k)).data;
+      let n = 0;
+      for (let i = 0; i < d.length; i += 4) if (Math.abs(d[i] - back[0]) + Math.abs(d[i + 1] - back[1]) > 60) n++;
+      return n;
+    }, [px, py, f === undefined]);
+  };
+  // The plot's bottom edge at time t, or its left edge at frequency f.
+  const p0 = async (t, f) => {
+    const [t0, t1] = await view();
+    const [x, y, w, h] = (await frame.getAttribute("data-plot")).split(" ").map(Number);
+    const box = await page.locator(".spectro-frame canvas").first().boundingBox();
+    return f === undefined ? [box.x + x + ((t - t0) / (t1 - t0)) * w, box.y + y + h] : [box.x + x, (await point(t0, f))[1]];
+  };
   const tip = async (at) => {
     await page.mouse.move(...at);
     return (await page.locator(".spectro-tip").first().isVisible()) ? page.locator(".spectro-tip").first().textContent() : "";
   };
-  return { page, frame, view, point, pixel, tip };
+  return { page, frame, view, point, pixel, tip, ink };
 }
 const bright = ([r, g, b]) => r + g + b;
 
 test("the levels are drawn from the data: a tone's row is bright where it sounds, dark where it does not", async (t) => {
   const p = await open(t);
+  // Time labels every 0.2 s, frequency labels at 1, 2 and 5 times a power of ten.
+  assert.deepEqual([await p.ink(1) > 0, await p.ink(1.1), await p.ink(0, 1000) > 0, await p.ink(0, 1400)], [true, 0, true, 0]);
   const [t0, t1, f0, f1] = await p.view();
   assert.deepEqual([t0, t1, f0, f1].map((v) => +v.toFixed(3)), [-0.025, 1.975, 20, 4000]);
   assert.ok(bright(await p.pixel(await p.point(0.5, 500))) > 400);
@@ -85,10 +111,13 @@ test("wheel zooms both axes around the cursor, a drag pans, shift-drag zooms to 
   const [x, y] = await p.point(1, 500);
   await p.page.mouse.move(x, y);
   await p.page.mouse.down();
-  await p.page.mouse.move(x + 100, y, { steps: 4 });
+  await p.page.mouse.move(x + 100, y + 30, { steps: 4 });
   await p.page.mouse.up();
+  // What was under the pointer stays under it, at the same scale.
   const panned = await p.view();
-  assert.ok(Math.abs(panned[1] - panned[0] - (z[1] - z[0])) < 1e-4 && panned[0] < z[0]);
+  assert.ok(Math.abs(panned[1] - panned[0] - (z[1] - z[0])) < 1e-4);
+  const [nx, ny] = await p.point(1, 500);
+  assert.ok(Math.abs(nx - x - 100) < 1.5 && Math.abs(ny - y - 30) < 1.5, `${nx - x}, ${ny - y}`);
   await p.page.locator(".zoom-reset").first().click();
   assert.deepEqual(await p.view(), full);
   const [a, b] = [await p.point(0.5, 300), await p.point(1.5, 3000)];
@@ -100,6 +129,8 @@ test("wheel zooms both axes around the cursor, a drag pans, shift-drag zooms to 
   await p.page.keyboard.up("Shift");
   const boxed = await p.view();
   [0.5, 1.5, 300, 3000].forEach((want, i) => assert.ok(Math.abs(boxed[i] / want - 1) < 0.02, `${boxed} against ${want}`));
+  // The axes follow: time labels every 0.1 s now, 1 kHz still labelled.
+  assert.ok((await p.ink(1.1)) > 0 && (await p.ink(1.15)) === 0 && (await p.ink(0, 1000)) > 0);
   await p.page.mouse.dblclick(...(await p.point(1, 1000)));
   assert.deepEqual(await p.view(), full);
 });
