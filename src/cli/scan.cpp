@@ -31,10 +31,6 @@ void report_no_whole_window(const ScanOptions &o, uint64_t frames) {
         o.window_samples, o.input, frames);
 }
 
-bool outside(int64_t sample, uint64_t frames) {
-    return sample < 0 || static_cast<uint64_t>(sample) >= frames;
-}
-
 // Every listed point inside the recording and in order, and a first point
 // of --every, before any row.
 bool points_valid(const ScanOptions &o, const WavData &wav) {
@@ -197,7 +193,8 @@ bool scan_file(const ScanOptions &o, const WavData &wav, ScanHtml *html) {
         Points all = p;
         while (next_point(&all)) {
         }
-        if (!scan_html_begin(html, o, wav.sample_rate, channels, all.given)) return false;
+        if (!scan_html_begin(html, o, wav.sample_rate, query_reads(0, n, o.channel, wav.channels), all.given))
+            return false;
     }
     ScanPicture *picture = html ? &html->picture : nullptr;
     double last_seconds = 0.0;
@@ -223,9 +220,7 @@ bool scan_file(const ScanOptions &o, const WavData &wav, ScanHtml *html) {
     for (;;) {
         Batch b{&o, wav, &work, points.data, results.data, channels, 0, 0, picture};
         while (b.count < capacity && next_point(&p)) points[b.count++] = point();
-        if (b.count == 0)
-            return !html || scan_html_end(html, o, wav, p.given, last_seconds,
-                                          query_reads(0, n, o.channel, wav.channels).channel);
+        if (b.count == 0) return !html || scan_html_end(html, o, wav, p.given, last_seconds);
         const uint64_t half = helper ? b.count / 2 : 0;
         Batch later{&o,
                     wav,
@@ -374,13 +369,11 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step, ScanHtml *html
     bool ok = true;
     uint64_t answered = 0;
     double last_seconds = 0.0;
-    uint32_t first_channel = 0;
     if (step == WavStep::data && wav_frame_size(f) != 0) {
         if (o.channel >= 0 && static_cast<uint32_t>(o.channel) >= f.channels)
             return report_channel_outside(o.channel, o.input, f.channels), false;
         const WavSpan reads = query_reads(0, n, o.channel, f.channels);
-        first_channel = reads.channel;
-        if (html && !scan_html_begin(html, o, f.sample_rate, reads.channels, 0)) return false;
+        if (html && !scan_html_begin(html, o, f.sample_rate, reads, 0)) return false;
         if (!spectrum_work_init(&work, n) ||
             !wav_pipe_begin(load, WavSpan{0, n, reads.channel, reads.channels}) ||
             !pipe_queue_init(&queue, o, wav_pipe_view(*load, 0), &work, reads.channels,
@@ -449,7 +442,7 @@ bool scan_pipe(const ScanOptions &o, WavLoad *load, WavStep step, ScanHtml *html
         report_unreadable(o.input);
         ok = false;
     } else if (html && html->file) {
-        ok = scan_html_end(html, o, wav, answered, last_seconds, first_channel);
+        ok = scan_html_end(html, o, wav, answered, last_seconds);
     }
     wav_free(&wav);
     return ok;

@@ -18,15 +18,16 @@ static bool cannot_write(const ScanHtml &html, const char *what, int error) {
     return false;
 }
 
-bool scan_html_begin(ScanHtml *html, const ScanOptions &o, uint32_t rate, uint32_t channels,
+bool scan_html_begin(ScanHtml *html, const ScanOptions &o, uint32_t rate, const WavSpan &reads,
                      uint64_t points) {
     html->path = o.html;
+    html->first_channel = reads.channel;
     // The page must never replace the recording it shows.
     if (platform_same_file(o.html, o.input)) return cannot_write(*html, "it is the input", 0);
     const size_t length = std::strlen(o.html);
     static const char SUFFIX[] = ".partial";
     if (!html->temp.allocate(length + sizeof SUFFIX) ||
-        !scan_picture_init(&html->picture, rate, static_cast<uint64_t>(o.window_samples), channels,
+        !scan_picture_init(&html->picture, rate, static_cast<uint64_t>(o.window_samples), reads.channels,
                            static_cast<uint32_t>(o.top), points))
         return std::fputs("error: out of memory\n", stderr), false;
     std::memcpy(html->temp.data, o.html, length);
@@ -39,7 +40,7 @@ bool scan_html_begin(ScanHtml *html, const ScanOptions &o, uint32_t rate, uint32
 }
 
 bool scan_html_end(ScanHtml *html, const ScanOptions &o, const WavData &wav, uint64_t points,
-                   double last_seconds, uint32_t first_channel) {
+                   double last_seconds) {
     const QueryWindow window = make_query_window(wav.sample_rate, 0, static_cast<uint64_t>(o.window_samples),
                                                  o.min_separation_hz, o.noise_floor_db);
     char asked[160];
@@ -47,7 +48,7 @@ bool scan_html_end(ScanHtml *html, const ScanOptions &o, const WavData &wav, uin
         std::snprintf(asked, sizeof asked, "every %.6g s, %.3f s to %.3f s", parse_number_option(o.every),
                       html->picture.times[0], last_seconds);
     else std::snprintf(asked, sizeof asked, "listed, %.3f s to %.3f s", html->picture.times[0], last_seconds);
-    const ScanPageSource source{o.input, &wav, TONESIFT_VERSION, asked, points, first_channel, &window};
+    const ScanPageSource source{o.input, &wav, TONESIFT_VERSION, asked, points, html->first_channel, &window};
     errno = 0;
     bool ok = points > 0 && write_scan_page(html->file, source, &html->picture);
     const int error = errno;

@@ -36,6 +36,10 @@ struct ScanPoint {
     uint64_t ordinal; // among the points answered
 };
 
+inline bool outside(int64_t sample, uint64_t frames) {
+    return sample < 0 || static_cast<uint64_t>(sample) >= frames;
+}
+
 inline bool window_padded(int64_t sample, uint64_t n, uint64_t frames) {
     const auto half = static_cast<int64_t>(n / 2);
     return sample < half || static_cast<uint64_t>(sample + half) > frames;
@@ -72,16 +76,18 @@ struct ScanHtml {
     const char *path = nullptr;
     HeapArray<char> temp; // its name while it is written
     std::FILE *file = nullptr;
+    uint32_t first_channel = 0; // of those answered
     ScanPicture picture;
     ScanHtml() = default;
     ScanHtml(const ScanHtml &) = delete;
     ScanHtml &operator=(const ScanHtml &) = delete;
     ~ScanHtml();
 };
-// Before the first row: the memory of the picture and the file to write.
-// False after a message.
-bool scan_html_begin(ScanHtml *html, const ScanOptions &o, uint32_t rate, uint32_t channels, uint64_t points);
-// After the last: `points` answered, the last at `last_seconds`, channels
-// from `first_channel`. False after a message.
+// Before the first row: the memory of the picture of the channels that
+// `reads` names, and the file to write. False after a message.
+bool scan_html_begin(ScanHtml *html, const ScanOptions &o, uint32_t rate, const WavSpan &reads,
+                     uint64_t points);
+// After the last: `points` answered, the last at `last_seconds`. False
+// after a message.
 bool scan_html_end(ScanHtml *html, const ScanOptions &o, const WavData &wav, uint64_t points,
-                   double last_seconds, uint32_t first_channel);
+                   double last_seconds);

@@ -89,6 +89,14 @@ void report_fault(const Fault &f) {
                 f.option, f.value);
 }
 
+bool value_well_formed(Kind kind, const char *value) {
+    if (kind == Kind::path) return true;
+    if (kind == Kind::list) return list_of_reals(value);
+    if (kind != Kind::count) return real_until(value, '\0');
+    const char *end = number_end(value, false);
+    return end && *end == '\0';
+}
+
 // Stores the value of a value-taking option; false when `name` is not one.
 // A value refused, or a second one, is noted in `fault` if it is the first.
 bool take_option(ScanOptions *o, const char *name, const char *value, unsigned *seen, Fault *fault) {
@@ -110,11 +118,7 @@ bool take_option(ScanOptions *o, const char *name, const char *value, unsigned *
     for (unsigned i = 0; i < sizeof slots / sizeof slots[0]; ++i) {
         const auto &s = slots[i];
         if (std::strcmp(name, s.name) != 0) continue;
-        const bool well_formed = s.kind == Kind::path   ? true
-                                 : s.kind == Kind::list ? list_of_reals(value)
-                                 : s.kind == Kind::count
-                                     ? number_end(value, false) && *number_end(value, false) == '\0'
-                                     : real_until(value, '\0');
+        const bool well_formed = value_well_formed(s.kind, value);
         const bool twice = (*seen >> i & 1u) != 0;
         *seen |= 1u << i;
         if (!fault->option && (twice || !well_formed)) *fault = {name, value, s.kind, twice};
@@ -190,7 +194,7 @@ bool next_point(Points *p) {
             p->over = p->over || !(p->seconds <= to);
         }
         p->sample = round_to_index(rate * p->seconds);
-        const bool inside = p->sample >= 0 && static_cast<uint64_t>(p->sample) < p->frames;
+        const bool inside = !outside(p->sample, p->frames);
         const bool padded = inside && window_padded(p->sample, n, p->frames);
         if (p->o->at) {
             if (p->o->whole_windows && padded &&

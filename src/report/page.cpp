@@ -14,21 +14,11 @@
 namespace {
 
 bool write_signal_line(StrBuf *page, const ReportSource &source) {
-    const WavData &wav = *source.wav;
-    const QueryReport &report = *source.report;
     char sample_text[32];
-    group_thousands(report.window.query_sample, sample_text, sizeof sample_text);
-    char channels_text[32];
-    channel_label(wav.channels, channels_text, sizeof channels_text);
-    const double duration_s = static_cast<double>(wav.frames) / static_cast<double>(wav.sample_rate);
-    return strbuf_append(page, "<div class=\"signal-row\">\n<div class=\"signal-id single\">\n<span "
-                               "class=\"tag\">Signal</span>\n<span class=\"fname\">") &&
-           strbuf_append_path_html(page, source.input_file) &&
-           strbuf_appendf(page,
-                          "</span>\n</div>\n<div class=\"signal-meta\">%u Hz &middot; %s &middot; %s "
-                          "&middot; %.2fs &middot; queried at %.3fs (sample %s)</div>\n</div>\n",
-                          wav.sample_rate, encoding_label(wav.encoding), channels_text, duration_s,
-                          report.query_time_s, sample_text);
+    group_thousands(source.report->window.query_sample, sample_text, sizeof sample_text);
+    return write_signal_start(page, source.input_file, *source.wav) &&
+           strbuf_appendf(page, "queried at %.3fs (sample %s)</div>\n</div>\n", source.report->query_time_s,
+                          sample_text);
 }
 
 bool write_key_figures(StrBuf *page, const QueryReport &report) {

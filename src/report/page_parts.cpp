@@ -27,7 +27,7 @@ static void utc_timestamp(char *out, size_t size) {
     if (!utc || std::strftime(out, size, "%Y-%m-%d %H:%M:%S UTC", utc) == 0) out[0] = '\0';
 }
 
-const char *encoding_label(uint32_t encoding) {
+static const char *encoding_label(uint32_t encoding) {
     switch (encoding) {
     case WAV_ENCODING_INT16: return "16-bit";
     case WAV_ENCODING_INT24: return "24-bit";
@@ -39,10 +39,23 @@ const char *encoding_label(uint32_t encoding) {
 }
 
 // One and two channels have their names; a wider file says how many it has.
-void channel_label(uint32_t channels, char *out, size_t size) {
+static void channel_label(uint32_t channels, char *out, size_t size) {
     if (channels == 1) std::snprintf(out, size, "Mono");
     else if (channels == 2) std::snprintf(out, size, "Stereo");
     else std::snprintf(out, size, "%u channels", channels);
+}
+
+bool write_signal_start(StrBuf *page, const char *input_file, const WavData &wav) {
+    char channels_text[32];
+    channel_label(wav.channels, channels_text, sizeof channels_text);
+    const double duration_s = static_cast<double>(wav.frames) / static_cast<double>(wav.sample_rate);
+    return strbuf_append(page, "<div class=\"signal-row\">\n<div class=\"signal-id single\">\n<span "
+                               "class=\"tag\">Signal</span>\n<span class=\"fname\">") &&
+           strbuf_append_path_html(page, input_file) &&
+           strbuf_appendf(page,
+                          "</span>\n</div>\n<div class=\"signal-meta\">%u Hz &middot; %s &middot; %s "
+                          "&middot; %.2fs &middot; ",
+                          wav.sample_rate, encoding_label(wav.encoding), channels_text, duration_s);
 }
 
 // Both icons start visible; the theme script hides the one that does not apply.

@@ -7,10 +7,11 @@
 #include <cstdint>
 
 #include "report/strbuf.hpp"
+#include "wav/wav.hpp"
 
-const char *encoding_label(uint32_t encoding);
-// "Mono", "Stereo" or "N channels".
-void channel_label(uint32_t channels, char *out, size_t size);
+// The signal row up to the end of its format facts ("... &middot; "), for
+// the caller's own facts and the row's closing tags.
+bool write_signal_start(StrBuf *page, const char *input_file, const WavData &wav);
 
 // Up to the body's frame: the title from the input's name, the style sheet
 // and `more_style` (a whole <style> element, or "").

@@ -16,21 +16,10 @@ uint64_t columns_of(const ScanPageSource &source, const ScanPicture &picture) {
 }
 
 bool write_signal_row(StrBuf *page, const ScanPageSource &source) {
-    const WavData &wav = *source.wav;
-    char channels_text[32];
-    channel_label(wav.channels, channels_text, sizeof channels_text);
     char points_text[32];
     group_thousands(source.points, points_text, sizeof points_text);
-    return strbuf_append(page, "<div class=\"signal-row\">\n<div class=\"signal-id single\">\n<span "
-                               "class=\"tag\">Signal</span>\n<span class=\"fname\">") &&
-           strbuf_append_path_html(page, source.input_file) &&
-           strbuf_appendf(
-               page,
-               "</span>\n</div>\n<div class=\"signal-meta\">%u Hz &middot; %s &middot; %s &middot; "
-               "%.2fs &middot; %s point%s: ",
-               wav.sample_rate, encoding_label(wav.encoding), channels_text,
-               static_cast<double>(wav.frames) / static_cast<double>(wav.sample_rate), points_text,
-               source.points == 1 ? "" : "s") &&
+    return write_signal_start(page, source.input_file, *source.wav) &&
+           strbuf_appendf(page, "%s point%s: ", points_text, source.points == 1 ? "" : "s") &&
            strbuf_append_html(page, source.points_text) && strbuf_append(page, "</div>\n</div>\n");
 }
 
