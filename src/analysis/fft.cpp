@@ -229,17 +229,12 @@ void fft_twiddles(double *twiddles, uint64_t n) {
 void fft_forward_windowed(const double *samples, const double *window, double *re, double *im, uint64_t n,
                           const double *twiddles) {
     // Elements i and i + n/2 meet in the first stage, at r and r + 1 (r is i
-    // reversed), so one pass places, weights and combines them.
+    // reversed), so one pass places, weights and combines them. With the
+    // twiddle 1 + 0i and imaginary parts 0, the butterfly's real parts are
+    // u + v and u - v and its imaginary ones +0 (finite samples; others
+    // are refused), so those are written as zeros.
     const uint64_t half = n / 2;
-    const auto place = [=](uint64_t i, uint64_t r) {
-        Complex a{window[i] * samples[i], 0.0};
-        Complex b{window[i + half] * samples[i + half], 0.0};
-        butterfly(&a, &b, {1.0, 0.0});
-        re[r] = a.re;
-        im[r] = a.im;
-        re[r + 1] = b.re;
-        im[r + 1] = b.im;
-    };
+    std::memset(im, 0, n * sizeof(double));
     // i = a n/8 + 8 b + c goes to rev(c) n/8 + 8 rev(b) + rev(a): taking
     // every a and c for one b reads and writes whole cache lines. Why: index
     // by index, the 8-channel 32768-sample query takes 1.04 x as long.
@@ -248,9 +243,19 @@ void fft_forward_windowed(const double *samples, const double *window, double *r
     const int shift = reverse_shift(n / 64);
     for (uint64_t b = 0; b < n / 64; ++b) {
         const uint64_t rb = 8 * reverse_bits(b, shift);
-        for (uint64_t c = 0; c < 8; ++c)
-            for (uint64_t a = 0; a < 4; ++a)
-                place(a * eighth + 8 * b + c, REVERSED[c] * eighth + rb + REVERSED[a]);
+        for (uint64_t a = 0; a < 4; ++a) {
+            const uint64_t i0 = a * eighth + 8 * b;
+            double u[8], v[8];
+            for (uint64_t c = 0; c < 8; ++c) {
+                u[c] = window[i0 + c] * samples[i0 + c];
+                v[c] = window[i0 + c + half] * samples[i0 + c + half];
+            }
+            for (uint64_t c = 0; c < 8; ++c) {
+                double *r = re + REVERSED[c] * eighth + rb + REVERSED[a];
+                r[0] = u[c] + v[c];
+                r[1] = u[c] - v[c];
+            }
+        }
     }
     later_stages(re, im, n, twiddles);
 }
