@@ -99,52 +99,82 @@ uint32_t answered_channels(const ScanOptions &o, uint32_t channels) {
     return query_reads(0, static_cast<uint64_t>(o.window_samples), o.channel, channels).channels;
 }
 
-// Points answered before they are written, by one thread: their channels'
-// peaks, `channels` per point.
+// One point's answer: `channels` results from the first channel it reads.
+// False when the file could not give its frames (`wav.read_failed` then)
+// or memory ran out.
+bool answer_point(const ScanOptions &o, const WavData &wav, SpectrumWork *work, const ScanPoint &p,
+                  ChannelResult *results, uint32_t channels, ScanPicture *picture) {
+    const auto n = static_cast<uint64_t>(o.window_samples);
+    const QueryWindow window = make_query_window(wav.sample_rate, static_cast<uint32_t>(p.sample), n,
+                                                 o.min_separation_hz, o.noise_floor_db);
+    const WavSpan reads = query_reads(p.sample, n, o.channel, wav.channels);
+    for (uint32_t k = 0; k < channels; ++k) {
+        ChannelResult &r = results[k];
+        r.channel = reads.channel + k;
+        const int64_t found = analyze_channel(work, wav, r.channel, window, static_cast<uint64_t>(o.top),
+                                              r.top_peaks, MAX_TOP_PEAKS, work->levels(), work->magnitudes());
+        if (found < 0) return false;
+        r.peak_count = static_cast<uint64_t>(found);
+        if (picture) scan_picture_take(picture, p.ordinal, p.seconds, k, work->levels(), r);
+    }
+    return true;
+}
+
+// Points answered before they are written. Each thread that answers takes
+// the next point not yet taken, so none waits while another has work; each
+// answer has its own place, so the rows keep their order.
 struct Batch {
     const ScanOptions *o;
-    WavData wav; // a copy, whose read_failed is this thread's own
-    SpectrumWork *work;
     const ScanPoint *points;
-    ChannelResult *results;
+    ChannelResult *results; // `channels` per point
     uint32_t channels;
     uint64_t count;
-    uint64_t done;        // below count after a read failure
     ScanPicture *picture; // the page's, with --html
+    std::atomic<uint64_t> next{0};
+    std::atomic<bool> stop{false};               // a point failed, or the samples did
+    std::atomic<uint64_t> failed_at{UINT64_MAX}; // the first point that failed
+    std::atomic<bool> read_failed{false};        // and why: the file, else memory
 };
 
-void answer_points(void *batch) {
-    auto *b = static_cast<Batch *>(batch);
-    const auto n = static_cast<uint64_t>(b->o->window_samples);
-    for (; b->done < b->count; ++b->done) {
-        const ScanPoint &p = b->points[b->done];
-        const QueryWindow window = make_query_window(b->wav.sample_rate, static_cast<uint32_t>(p.sample), n,
-                                                     b->o->min_separation_hz, b->o->noise_floor_db);
-        const WavSpan reads = query_reads(p.sample, n, b->o->channel, b->wav.channels);
-        for (uint32_t k = 0; k < b->channels; ++k) {
-            ChannelResult &r = b->results[b->done * b->channels + k];
-            r.channel = reads.channel + k;
-            const int64_t found = analyze_channel(b->work, b->wav, r.channel, window,
-                                                  static_cast<uint64_t>(b->o->top), r.top_peaks,
-                                                  MAX_TOP_PEAKS, b->work->levels(), b->work->magnitudes());
-            if (found < 0) return;
-            r.peak_count = static_cast<uint64_t>(found);
-            if (b->picture) scan_picture_take(b->picture, p.ordinal, p.seconds, k, b->work->levels(), r);
+// One thread's part: its own analysis memory, and a copy of the record
+// whose read_failed is its own.
+struct Answerer {
+    Batch *batch;
+    WavData wav;
+    SpectrumWork *work;
+};
+
+void answer_points(void *answerer) {
+    auto *a = static_cast<Answerer *>(answerer);
+    Batch &b = *a->batch;
+    while (!b.stop.load(std::memory_order_relaxed)) {
+        const uint64_t i = b.next.fetch_add(1, std::memory_order_relaxed);
+        if (i >= b.count) return;
+        if (answer_point(*b.o, a->wav, a->work, b.points[i], b.results + i * b.channels, b.channels,
+                         b.picture))
+            continue;
+        // Every point before this one was taken first, and is answered.
+        uint64_t first = b.failed_at.load();
+        while (i < first && !b.failed_at.compare_exchange_weak(first, i)) {
         }
+        if (a->wav.read_failed) b.read_failed.store(true);
+        b.stop.store(true);
+        return;
     }
 }
 
 // Writes what a batch answered; false when it stopped short.
 bool print_batch(const Batch &b) {
-    for (uint64_t i = 0; i < b.done; ++i)
+    const uint64_t answered = b.failed_at.load() < b.count ? b.failed_at.load() : b.count;
+    for (uint64_t i = 0; i < answered; ++i)
         print_point(*b.o, b.points[i], b.results + i * b.channels, b.channels);
-    return b.done == b.count;
+    return answered == b.count;
 }
 
 // Why an answer stopped short: the file could not give its frames (it
 // shrank since it was walked), or memory ran out. False, for the caller.
-bool report_short(const ScanOptions &o, const Batch &b) {
-    if (b.wav.read_failed)
+bool report_short(const ScanOptions &o, bool read_failed) {
+    if (read_failed)
         std::fprintf(stderr,
                      "error: failed to read '%s' (its frames could not all be read: did it change?)\n",
                      o.input);
@@ -152,36 +182,37 @@ bool report_short(const ScanOptions &o, const Batch &b) {
     return false;
 }
 
-// A float file's samples checked on a second thread while the first answers.
+// A float file's samples checked on a second thread, which then answers
+// points of the first batch beside the first thread; not finite stops them.
 struct FiniteCheck {
     const WavData *wav;
     unsigned char *block;
     bool finite;
-    std::atomic<bool> over;
+    Answerer *then; // null: the check alone
 };
 
 void check_finite(void *check) {
     auto *c = static_cast<FiniteCheck *>(check);
     c->finite = wav_finite(*c->wav, c->block, WAV_FINITE_BLOCK);
-    c->over.store(true, std::memory_order_release);
+    if (!c->finite && c->then) c->then->batch->stop.store(true);
+    else if (c->then) answer_points(c->then);
 }
 
-// Each batch's points are answered in two halves, one on a second thread
-// where there is one, and written in order.
 constexpr uint64_t BATCH_BYTES = 2u << 20;
 
 // A seekable file: every check before the first row. A float file's samples
 // are checked beside the first points' answers, which wait until they pass.
-// False after a message.
+// Points are answered on two threads where there are two, and written in
+// order, a batch at a time. False after a message.
 bool scan_file(const ScanOptions &o, const WavData &wav, ScanHtml *html) {
     const auto n = static_cast<uint64_t>(o.window_samples);
     const uint32_t channels = answered_channels(o, wav.channels);
     uint64_t capacity = BATCH_BYTES / (sizeof(ChannelResult) * channels) + 1;
     // The check's block first, as a load's memory comes before an analysis's
     // (without it, the check makes one of its own). Without memory for a
-    // helper, one thread does it all.
+    // helper, one thread answers.
     HeapArray<unsigned char> block;
-    FiniteCheck check{&wav, block.allocate(WAV_FINITE_BLOCK) ? block.data : nullptr, true, {false}};
+    FiniteCheck check{&wav, block.allocate(WAV_FINITE_BLOCK) ? block.data : nullptr, true, nullptr};
     SpectrumWork work, helper_work;
     HeapArray<ScanPoint> points;
     HeapArray<ChannelResult> results;
@@ -198,48 +229,35 @@ bool scan_file(const ScanOptions &o, const WavData &wav, ScanHtml *html) {
     }
     ScanPicture *picture = html ? &html->picture : nullptr;
     double last_seconds = 0.0;
-    const auto point = [&] {
-        last_seconds = p.seconds;
-        return ScanPoint{p.seconds, p.sample, window_padded(p.sample, n, wav.frames), p.given - 1};
-    };
-
-    Batch first{&o, wav, &work, points.data, results.data, channels, 0, 0, picture};
-    PlatformThread checker;
-    if (platform_thread_start(&checker, check_finite, &check)) {
-        while (!check.over.load(std::memory_order_acquire) && first.count < capacity && next_point(&p)) {
-            points[first.count++] = point();
-            answer_points(&first);
+    for (bool first = true;; first = false) {
+        Batch b{&o, points.data, results.data, channels, 0, picture};
+        for (; b.count < capacity && next_point(&p); ++b.count) {
+            points[b.count] = ScanPoint{p.seconds, p.sample, window_padded(p.sample, n, wav.frames),
+                                        p.given - 1};
+            last_seconds = p.seconds;
         }
-        platform_thread_join(&checker);
-    } else check_finite(&check);
-    if (!check.finite) return report_unreadable(o.input), false;
-    note_left_out(o, wav.channels);
-    std::fputs(header(o), stdout);
-    if (!print_batch(first)) return report_short(o, first);
-
-    for (;;) {
-        Batch b{&o, wav, &work, points.data, results.data, channels, 0, 0, picture};
-        while (b.count < capacity && next_point(&p)) points[b.count++] = point();
-        if (b.count == 0) return !html || scan_html_end(html, o, wav, p.given, last_seconds);
-        const uint64_t half = helper ? b.count / 2 : 0;
-        Batch later{&o,
-                    wav,
-                    helper ? &helper_work : &work,
-                    points.data + half,
-                    results.data + half * channels,
-                    channels,
-                    b.count - half,
-                    0,
-                    picture};
-        b.count = half;
+        if (b.count == 0 && !first) return !html || scan_html_end(html, o, wav, p.given, last_seconds);
+        Answerer mine{&b, wav, &work}, theirs{&b, wav, &helper_work};
         PlatformThread thread;
-        const bool started = later.count > 0 && half > 0 &&
-                             platform_thread_start(&thread, answer_points, &later);
-        answer_points(&b);
+        bool started = false;
+        if (first) {
+            check.then = helper ? &theirs : nullptr;
+            started = platform_thread_start(&thread, check_finite, &check);
+            if (!started) {
+                check.then = nullptr;
+                check_finite(&check);
+            }
+        } else if (helper && b.count > 1) {
+            started = platform_thread_start(&thread, answer_points, &theirs);
+        }
+        if (check.finite) answer_points(&mine);
         if (started) platform_thread_join(&thread);
-        else if (b.done == b.count) answer_points(&later);
-        if (!print_batch(b)) return report_short(o, b);
-        if (!print_batch(later)) return report_short(o, later);
+        if (!check.finite) return report_unreadable(o.input), false;
+        if (first) {
+            note_left_out(o, wav.channels);
+            std::fputs(header(o), stdout);
+        }
+        if (!print_batch(b)) return report_short(o, b.read_failed.load());
     }
 }
 
@@ -271,9 +289,8 @@ void answer_jobs(void *jobs) {
         view.kept = j->windows.data + i * j->doubles;
         view.kept_span = j->spans[i];
         ChannelResult answer[MAX_CHANNEL_RESULTS];
-        Batch b{j->o, view, j->work, &j->points[i], answer, j->channels, 1, 0, j->picture};
-        answer_points(&b);
-        j->ok = print_batch(b);
+        j->ok = answer_point(*j->o, view, j->work, j->points[i], answer, j->channels, j->picture);
+        if (j->ok) print_point(*j->o, j->points[i], answer, j->channels);
         if (j->flush) std::fflush(stdout);
     }
     j->over.store(true, std::memory_order_release);
