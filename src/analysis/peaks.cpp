@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -10,13 +11,11 @@ static constexpr double ANALYSIS_FLOOR_DB = -200.0;
 // The correction factor at the largest allowed offset, half a bin.
 static constexpr double CORRECTION_AT_HALF_BIN = 0.8488263631567752;
 
-// Highest level first; frequencies are not consulted.
-static int compare_peak_level(const void *a, const void *b) {
-    const double la = static_cast<const Peak *>(a)->level_db;
-    const double lb = static_cast<const Peak *>(b)->level_db;
-    if (la > lb) return -1;
-    if (lb > la) return 1;
-    return 0;
+// The candidates' order: highest level first, and among equal levels the
+// lower frequency (the order the candidates are found in, which a stable
+// sort keeps). As a heap's "less": a comes after b.
+static bool comes_after(const Peak &a, const Peak &b) {
+    return a.level_db < b.level_db || (a.level_db == b.level_db && a.frequency_hz > b.frequency_hz);
 }
 
 double peak_correction_factor(double offset) {
@@ -66,13 +65,15 @@ int64_t analyze_channel(SpectrumWork *work, const WavData &wav, uint32_t channel
     Peak *candidates = work->candidates;
     const uint64_t count = find_candidates(levels, magnitudes, bins, window, candidates);
 
-    // At most half a window of candidates, so the count fits any size_t.
-    std::qsort(candidates, static_cast<size_t>(count), sizeof(Peak), compare_peak_level);
-
+    // The candidates are taken strongest first from a heap, as from the
+    // sorted list, but only as many as the selection looks at: most of a
+    // noisy spectrum's are never reached.
+    std::make_heap(candidates, candidates + count, comes_after);
     uint64_t limit = max_peaks < capacity ? max_peaks : capacity;
     uint64_t taken = 0;
-    for (uint64_t k = 0; k < count && taken < limit; ++k) {
-        const Peak &cand = candidates[k];
+    for (uint64_t left = count; left > 0 && taken < limit; --left) {
+        std::pop_heap(candidates, candidates + left, comes_after);
+        const Peak &cand = candidates[left - 1];
         bool clear = true;
         for (uint64_t j = 0; j < taken; ++j) {
             if (!(std::fabs(cand.frequency_hz - out[j].frequency_hz) > window.min_separation_hz)) {
