@@ -4,9 +4,9 @@ import { execFileSync } from "node:child_process";
 import { mkdtempSync, readFileSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
-import { after, test } from "node:test";
+import { test } from "node:test";
 import assert from "node:assert/strict";
-import { chromium } from "playwright-core";
+import { openPage } from "./browser.mjs";
 
 const dir = mkdtempSync(join(tmpdir(), "tonesift-browser-"));
 const report = (name, wav, query) => {
@@ -22,19 +22,10 @@ report("short", "frames=480 tone=0:1000:0.5", "--at-sample 10");
 writeFileSync(join(dir, "decade.html"), readFileSync(join(dir, "tones.html"), "utf8")
   .replaceAll('"freqMinHz":20.0', '"freqMinHz":1000.0').replaceAll('"nyquistHz":48000.000', '"nyquistHz":2000.000'));
 
-const browser = await chromium.launch({ executablePath: process.env.TONESIFT_CHROMIUM || "/usr/bin/chromium",
-  args: ["--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking"] });
-after(() => browser.close());
 
 // A page of `name` whose errors fail the test; `chart(i)` reads chart i.
 async function open(t, name, colorScheme = "light") {
-  const context = await browser.newContext({ viewport: { width: 1200, height: 900 }, colorScheme });
-  const page = await context.newPage();
-  const errors = [];
-  page.on("pageerror", (e) => errors.push(String(e)));
-  page.on("console", (m) => m.type() === "error" && errors.push(m.text()));
-  t.after(() => assert.deepEqual(errors, []));
-  await page.goto("file://" + join(dir, name));
+  const page = await openPage(t, join(dir, name), colorScheme);
   // Chart i as text (every element and its attributes), its tick labels and
   // the view lo..hi solved from two major ticks of the log axis; as the
   // script drew it, or with `asDrawn` as the page itself drew it.

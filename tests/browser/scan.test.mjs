@@ -5,9 +5,9 @@ import { execFileSync } from "node:child_process";
 import { mkdtempSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
-import { after, test } from "node:test";
+import { test } from "node:test";
 import assert from "node:assert/strict";
-import { chromium } from "playwright-core";
+import { openPage } from "./browser.mjs";
 
 const dir = mkdtempSync(join(tmpdir(), "tonesift-scan-browser-"));
 // Two seconds at 8000 Hz: 500 Hz throughout, 2 kHz from 1 s on.
@@ -18,18 +18,9 @@ w.writeframes(b"".join(struct.pack("<h", round(16383 * (math.sin(2 * math.pi * 5
 execFileSync(process.env.TONESIFT_SCAN, ["--input", "step.wav", "--every", "0.05", "--top", "2", "--html", "step.html"],
   { cwd: dir, stdio: "pipe" });
 
-const browser = await chromium.launch({ executablePath: process.env.TONESIFT_CHROMIUM || "/usr/bin/chromium",
-  args: ["--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking"] });
-after(() => browser.close());
 
 async function open(t, colorScheme = "light") {
-  const context = await browser.newContext({ viewport: { width: 1200, height: 900 }, colorScheme });
-  const page = await context.newPage();
-  const errors = [];
-  page.on("pageerror", (e) => errors.push(String(e)));
-  page.on("console", (m) => m.type() === "error" && errors.push(m.text()));
-  t.after(() => assert.deepEqual(errors, []));
-  await page.goto("file://" + join(dir, "step.html"));
+  const page = await openPage(t, join(dir, "step.html"), colorScheme);
   const frame = page.locator(".spectro-frame").first();
   // The view (t0 t1 f0 f1) and the page point of time t and frequency f in it.
   const view = async () => (await frame.getAttribute("data-view")).split(" ").map(Number);
