@@ -6,9 +6,11 @@
 # same spectra and peaks computed alone (bench/arithmetic.cpp) and the numpy
 # script; one hour of 24-bit stereo through a pipe, every 1 s, against wc -c
 # of the same pipe, with its peak memory; the first two again with --html,
-# with the page's size and peak memory. The recordings are sparse files of
-# silence, which flatters the scan (the README says how much). The
-# numpy figures need Debian's python3-numpy and python3-scipy.
+# with the page's size and peak memory. The first and the last row run in
+# turn with their floors, so both meet the machine in the same state. The
+# recordings are sparse files of silence, which flatters the scan (the
+# README says how much). The numpy figures need Debian's python3-numpy and
+# python3-scipy.
 # Usage: bench/scan.sh [BUILD_DIR] [RUNS]   (default: build, 5 runs per figure)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -40,6 +42,20 @@ median_ms() {
   done
   printf '%s\n' "${all[@]}" | sort -n | awk -v m=$(( (runs + 1) / 2 )) 'NR == m { printf "%.1f", $1 / 1000 }'
 }
+paired_ms() { # A... -- B...: "MEDIAN_A MEDIAN_B", A and B run in turn, so that both
+  # meet the machine (and its page cache) in the same state
+  local t0 a=() b=() ta=() tb=()
+  while [ "$1" != -- ]; do a+=("$1"); shift; done
+  shift
+  b=("$@")
+  for _ in $(seq "$runs"); do
+    t0=${EPOCHREALTIME/[.,]/}; "${a[@]}" >/dev/null 2>&1; ta+=($(( ${EPOCHREALTIME/[.,]/} - t0 )))
+    t0=${EPOCHREALTIME/[.,]/}; "${b[@]}" >/dev/null 2>&1; tb+=($(( ${EPOCHREALTIME/[.,]/} - t0 )))
+  done
+  for v in "${ta[*]}" "${tb[*]}"; do
+    printf '%s\n' $v | sort -n | awk -v m=$(( (runs + 1) / 2 )) 'NR == m { printf "%.1f ", $1 / 1000 }'
+  done
+}
 row() { printf '%-40s %10s ms %10s ms  %s\n' "$1" "$2" "$3" "$4"; }
 page_row() { # LABEL FILE EVERY: the same scan with --html, its page's size and peak memory
   local t mb
@@ -49,8 +65,7 @@ page_row() { # LABEL FILE EVERY: the same scan with --html, its page's size and 
 }
 
 silence "$work/f32.wav" 3,2,48000,32 $(( 600 * 48000 * 8 ))
-t=$(median_ms "$scan" --input "$work/f32.wav" --every 1 --csv)
-c=$(median_ms cat "$work/f32.wav")
+read -r t c <<< "$(paired_ms "$scan" --input "$work/f32.wav" --every 1 --csv -- cat "$work/f32.wav")"
 t0=${EPOCHREALTIME/[.,]/}
 for s in $(seq 0 599); do "$build/tonesift" --input "$work/f32.wav" --at "$s" --csv > /dev/null; done
 row "600 points, 10 min float32 stereo" "$t" "$c" "cat of the file; 600 tonesift runs $(( (${EPOCHREALTIME/[.,]/} - t0) / 1000 )) ms; $(peer "$work/f32.wav" 1)"
@@ -65,7 +80,7 @@ page_row "  the same with --html" "$work/i24.wav" 0.01
 rm "$work/i24.wav"
 
 silence "$work/hour.wav" 1,2,48000,24 $(( 3600 * 48000 * 6 ))
-t=$(median_ms sh -c "cat '$work/hour.wav' | '$scan' --input - --every 1 --csv")
-w=$(median_ms sh -c "cat '$work/hour.wav' | wc -c")
+read -r t w <<< "$(paired_ms sh -c "cat '$work/hour.wav' | '$scan' --input - --every 1 --csv" -- \
+  sh -c "cat '$work/hour.wav' | wc -c")"
 mb=$(/usr/bin/time -f %M sh -c "cat '$work/hour.wav' | '$scan' --input - --every 1 --csv > /dev/null" 2>&1 | tail -n 1)
 row "3,600 points, 1 h int24 stereo, pipe" "$t" "$w" "wc -c of the pipe; peak $(( mb / 1024 )) MB"

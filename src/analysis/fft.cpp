@@ -234,7 +234,7 @@ void fft_forward_windowed(const double *samples, const double *window, double *r
     // u + v and u - v and its imaginary ones +0 (finite samples; others
     // are refused), so those are written as zeros.
     const uint64_t half = n / 2;
-    std::memset(im, 0, n * sizeof(double));
+    std::memset(im, 0, static_cast<size_t>(n) * sizeof(double));
     // i = a n/8 + 8 b + c goes to rev(c) n/8 + 8 rev(b) + rev(a): taking
     // every a and c for one b reads and writes whole cache lines. Why: index
     // by index, the 8-channel 32768-sample query takes 1.04 x as long.
