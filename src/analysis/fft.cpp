@@ -189,10 +189,6 @@ stages_from_second(double *re, double *im, uint64_t n, const double *twiddles) {
     if (half < n) one_stage<V>(re, im, n, half, twiddles + half, twiddles + n + half);
 }
 
-void later_stages_pairs(double *re, double *im, uint64_t n, const double *twiddles) {
-    stages_from_second<Pair>(re, im, n, twiddles);
-}
-
 #if defined(__x86_64__) && !defined(_WIN32)
 // Four lanes where the processor has AVX. Not on Windows,
 // whose compilers here don't keep 32-byte values aligned on the stack.
@@ -201,16 +197,14 @@ typedef double Quad __attribute__((vector_size(32)));
 [[gnu::target("avx")]] void later_stages_quads(double *re, double *im, uint64_t n, const double *twiddles) {
     stages_from_second<Quad>(re, im, n, twiddles);
 }
+#endif
 
 void later_stages(double *re, double *im, uint64_t n, const double *twiddles) {
-    if (__builtin_cpu_supports("avx")) later_stages_quads(re, im, n, twiddles);
-    else later_stages_pairs(re, im, n, twiddles);
-}
-#else
-void later_stages(double *re, double *im, uint64_t n, const double *twiddles) {
-    later_stages_pairs(re, im, n, twiddles);
-}
+#if defined(__x86_64__) && !defined(_WIN32)
+    if (__builtin_cpu_supports("avx")) return later_stages_quads(re, im, n, twiddles);
 #endif
+    stages_from_second<Pair>(re, im, n, twiddles);
+}
 
 } // namespace
 

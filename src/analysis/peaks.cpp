@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #include "analysis/analysis.hpp"
 #include "analysis/analysis_internal.hpp"

@@ -194,8 +194,9 @@ struct FiniteCheck {
 void check_finite(void *check) {
     auto *c = static_cast<FiniteCheck *>(check);
     c->finite = wav_finite(*c->wav, c->block, WAV_FINITE_BLOCK);
-    if (!c->finite && c->then) c->then->batch->stop.store(true);
-    else if (c->then) answer_points(c->then);
+    if (!c->then) return;
+    if (c->finite) answer_points(c->then);
+    else c->then->batch->stop.store(true);
 }
 
 constexpr uint64_t BATCH_BYTES = 2u << 20;

@@ -93,23 +93,14 @@ WavStep wav_load_keep(WavLoad *load, const WavSpan &span) {
     return wav_pipe_begin(load, span) ? wav_pipe_walk_on(load) : WavStep::failed;
 }
 
-// One mapped piece's check, run under the bus-error guard.
-struct PieceCheck {
-    const unsigned char *raw;
-    uint64_t count;
-    uint32_t encoding;
-    uint64_t bad;
-};
-static void check_piece(void *check) {
-    auto *c = static_cast<PieceCheck *>(check);
-    c->bad = wav_find_non_finite(c->raw, c->count, c->encoding);
-}
+template <typename Run> static void run_it(void *run) { (*static_cast<Run *>(run))(); }
 
-// Where the system maps the file, its samples are checked in place, piece
-// by piece: a read's copy costs more than the check itself. 1: all finite,
-// 0: one is not (noted); -1: a piece could not be mapped, or the file was
-// cut under one, and reads must check (and name the cause).
-static int finite_in_place(const WavData &wav, uint64_t width) {
+// Where the system maps the file, its samples go to visit(bytes, n, done)
+// in place, piece by piece, each under the bus-error guard: a read's copy
+// costs more than the check itself. 1: every visit passed, 0: one did not;
+// -1: a piece could not be mapped, or the file was cut under one, and reads
+// must check (and name the cause).
+template <typename Visit> static int visit_in_place(const WavData &wav, uint64_t width, Visit visit) {
     constexpr uint64_t PIECE_BYTES = 8u << 20;
     const uint64_t count = wav.frames * wav.channels;
     for (uint64_t done = 0; done < count;) {
@@ -117,11 +108,12 @@ static int finite_in_place(const WavData &wav, uint64_t width) {
         PlatformView view;
         if (!platform_map(wav.file, wav.data_offset + static_cast<int64_t>(done * width), n * width, &view))
             return -1;
-        PieceCheck check{view.data, n, wav.encoding, n};
-        const bool whole = platform_guarded(check_piece, &check);
+        bool passed = false;
+        auto piece = [&] { passed = visit(view.data, n, done); };
+        const bool whole = platform_guarded(run_it<decltype(piece)>, &piece);
         platform_unmap(&view);
         if (!whole) return -1;
-        if (check.bad != n) return note_non_finite(done + check.bad, wav.channels), 0;
+        if (!passed) return 0;
         done += n;
     }
     return 1;
@@ -131,13 +123,13 @@ bool wav_finite(const WavData &wav, unsigned char *block, uint64_t block_bytes) 
     if (wav.from_pipe || (wav.encoding != WAV_ENCODING_FLOAT32 && wav.encoding != WAV_ENCODING_FLOAT64))
         return true;
     const uint64_t width = (wav.encoding & 0xFFu) / 8u;
-    if (const int in_place = finite_in_place(wav, width); in_place >= 0) return in_place == 1;
     const auto finite = [&](const unsigned char *raw, uint64_t n, uint64_t done) {
         const uint64_t bad = wav_find_non_finite(raw, n, wav.encoding);
         if (bad == n) return true;
         note_non_finite(done + bad, wav.channels);
         return false;
     };
+    if (const int in_place = visit_in_place(wav, width, finite); in_place >= 0) return in_place == 1;
     errno = 0;
     const WavBlocks read = wav_read_blocks(wav.file, wav.data_offset, width, wav.frames * wav.channels, block,
                                            block_bytes, finite);
