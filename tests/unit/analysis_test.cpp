@@ -103,4 +103,23 @@ TEST(AnalyzeChannel, SeparationAndFloorBoundaries) {
     EXPECT_EQ(two_tones(0.0, std::nextafter(level, 0.0)).size(), 1u);
 }
 
+// Two impulses, at the window's first sample and at its middle, make the
+// transform's values exactly w0 a + w b at even bins and w0 a - w b at odd
+// ones (every other term is an exact zero): every odd bin is a peak of the
+// same level, and equal levels go lower frequency first.
+TEST(AnalyzeChannel, EqualLevelsLowerFrequencyFirst) {
+    std::vector<double> x(8192);
+    x[2048] = 0.5;
+    x[4096] = -0.5;
+    const QueryWindow w = make_query_window(48000, 4096, 4096, 1.0, -200.0);
+    SpectrumWork work;
+    ASSERT_TRUE(spectrum_work_init(&work, w.window_samples));
+    Peak out[5];
+    ASSERT_EQ(analyze_channel(&work, MemoryWav(x, 1), 0, w, 5, out, 5, work.levels(), work.magnitudes()), 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(out[i].frequency_hz, (2 * i + 1) * 11.71875) << i;
+        EXPECT_EQ(out[i].level_db, out[0].level_db) << i;
+    }
+}
+
 } // namespace
