@@ -120,20 +120,13 @@ bool platform_read_at(std::FILE *file, int64_t offset, void *into, size_t bytes)
     return platform_seek(file, offset, SEEK_SET) && std::fread(into, 1, bytes, file) == bytes;
 }
 
-bool platform_map(std::FILE *, int64_t, uint64_t, PlatformView *) { return false; }
-void platform_unmap(PlatformView *) {}
-bool platform_guarded(void (*)(void *), void *) { return false; }
-
 void platform_widen_pipe(std::FILE *) {}
 bool platform_thread_start(PlatformThread *, void (*)(void *), void *) { return false; }
 void platform_thread_join(PlatformThread *) {}
 #else
-#include <atomic>
 #include <cstring>
 #include <fcntl.h>
 #include <pthread.h>
-#include <setjmp.h>
-#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -198,67 +191,6 @@ bool platform_read_at(std::FILE *file, int64_t offset, void *into, size_t bytes)
         if (got <= 0) return false; // the end, or an error
         done += static_cast<size_t>(got);
     }
-    return true;
-}
-
-bool platform_map(std::FILE *file, int64_t offset, uint64_t bytes, PlatformView *view) {
-    const long page = sysconf(_SC_PAGESIZE);
-    if (page <= 0 || offset < 0 || bytes == 0) return false;
-    const int64_t start = offset / page * page;
-    const uint64_t length = bytes + static_cast<uint64_t>(offset - start);
-    if (length > SIZE_MAX) return false;
-    void *base = mmap(nullptr, static_cast<size_t>(length), PROT_READ, MAP_PRIVATE, fileno(file),
-                      static_cast<off_t>(start));
-    if (base == MAP_FAILED) return false;
-    madvise(base, static_cast<size_t>(length), MADV_SEQUENTIAL); // a hint
-    view->base = base;
-    view->length = static_cast<size_t>(length);
-    view->data = static_cast<const unsigned char *>(base) + (offset - start);
-    return true;
-}
-
-void platform_unmap(PlatformView *view) {
-    if (view->base) munmap(view->base, view->length);
-    *view = PlatformView{};
-}
-
-// A bus error inside a guarded run jumps back to its start on the thread
-// that faulted; any other is left to the action in force before.
-static thread_local sigjmp_buf *guard_jump = nullptr;
-static struct sigaction before_guard;
-
-static void on_bus_error(int signal, siginfo_t *info, void *) {
-    if (sigjmp_buf *jump = guard_jump) {
-        guard_jump = nullptr;
-        siglongjmp(*jump, 1);
-    }
-    sigaction(SIGBUS, &before_guard, nullptr);
-    if (info->si_code <= 0) raise(signal); // sent, not a fault: a fault comes again by itself
-}
-
-// Set once, by the first guarded run; a run that meets another setting it
-// does not run, as where none could be set.
-static std::atomic<int> guard_state{0}; // 0: not yet, 1: set, 2: being set, -1: refused
-static bool guard_set() {
-    int state = 0;
-    if (!guard_state.compare_exchange_strong(state, 2)) return state == 1;
-    struct sigaction a;
-    std::memset(&a, 0, sizeof a);
-    a.sa_sigaction = on_bus_error;
-    a.sa_flags = SA_SIGINFO;
-    sigemptyset(&a.sa_mask);
-    const bool set = sigaction(SIGBUS, &a, &before_guard) == 0;
-    guard_state.store(set ? 1 : -1);
-    return set;
-}
-
-bool platform_guarded(void (*run)(void *), void *argument) {
-    if (!guard_set()) return false;
-    sigjmp_buf jump;
-    if (sigsetjmp(jump, 1) != 0) return false;
-    guard_jump = &jump;
-    run(argument);
-    guard_jump = nullptr;
     return true;
 }
 

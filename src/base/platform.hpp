@@ -57,23 +57,6 @@ int64_t platform_tell(std::FILE *file);
 // a seek and a read.
 bool platform_read_at(std::FILE *file, int64_t offset, void *into, size_t bytes);
 
-// A read-only view of bytes [offset, offset + bytes) of a file that can
-// seek, in place of a copy, where the system maps files (not on Windows);
-// false when it gives none, and the caller reads instead. Touching a view
-// of bytes the file no longer holds is a bus error: read a view only inside
-// platform_guarded.
-struct PlatformView {
-    const unsigned char *data = nullptr;
-    void *base = nullptr;
-    size_t length = 0;
-};
-bool platform_map(std::FILE *file, int64_t offset, uint64_t bytes, PlatformView *view);
-void platform_unmap(PlatformView *view);
-// Runs run(argument); false when a bus error cut it short (the file was cut
-// under a view), or when no guard could be set and it did not run. `run`
-// must hold nothing that needs releasing: it is left at the fault.
-bool platform_guarded(void (*run)(void *), void *argument);
-
 // A second thread where the platform offers one (not on Windows: the program
 // runs on one there). Start: false when none was started, and the caller does
 // the work itself. Join waits for it to end.

@@ -94,11 +94,6 @@ void print_point(const ScanOptions &o, const ScanPoint &p, const ChannelResult *
     if (o.json) std::fputs("]}\n", stdout);
 }
 
-// The channels a point's answer has, the same at every point.
-uint32_t answered_channels(const ScanOptions &o, uint32_t channels) {
-    return query_reads(0, static_cast<uint64_t>(o.window_samples), o.channel, channels).channels;
-}
-
 // One point's answer: `channels` results from the first channel it reads.
 // False when the file could not give its frames (`wav.read_failed` then)
 // or memory ran out.
@@ -126,8 +121,13 @@ bool answer_point(const ScanOptions &o, const WavData &wav, SpectrumWork *work, 
 struct Batch {
     const ScanOptions *o;
     const ScanPoint *points;
-    ChannelResult *results; // `channels` per point
-    uint32_t channels;
+    // Each point's answers as short as --top makes them: `channels` counts,
+    // then `channels` runs of `top` peaks. A full ChannelResult per point
+    // would spread its few bytes over many pages, each first written by a
+    // fault.
+    unsigned char *answers;
+    uint64_t top;
+    uint32_t first_channel, channels;
     uint64_t count;
     ScanPicture *picture; // the page's, with --html
     std::atomic<uint64_t> next{0};
@@ -144,15 +144,40 @@ struct Answerer {
     SpectrumWork *work;
 };
 
+uint64_t answer_bytes(uint64_t top, uint32_t channels) {
+    return channels * (sizeof(uint64_t) + top * sizeof(Peak));
+}
+
+void keep_answer(Batch &b, uint64_t i, const ChannelResult *results) {
+    unsigned char *at = b.answers + i * answer_bytes(b.top, b.channels);
+    for (uint32_t k = 0; k < b.channels; ++k) {
+        std::memcpy(at + k * sizeof(uint64_t), &results[k].peak_count, sizeof(uint64_t));
+        std::memcpy(at + b.channels * sizeof(uint64_t) + k * b.top * sizeof(Peak), results[k].top_peaks,
+                    results[k].peak_count * sizeof(Peak));
+    }
+}
+
+void kept_answer(const Batch &b, uint64_t i, ChannelResult *results) {
+    const unsigned char *at = b.answers + i * answer_bytes(b.top, b.channels);
+    for (uint32_t k = 0; k < b.channels; ++k) {
+        results[k].channel = b.first_channel + k;
+        std::memcpy(&results[k].peak_count, at + k * sizeof(uint64_t), sizeof(uint64_t));
+        std::memcpy(results[k].top_peaks, at + b.channels * sizeof(uint64_t) + k * b.top * sizeof(Peak),
+                    results[k].peak_count * sizeof(Peak));
+    }
+}
+
 void answer_points(void *answerer) {
     auto *a = static_cast<Answerer *>(answerer);
     Batch &b = *a->batch;
     while (!b.stop.load(std::memory_order_relaxed)) {
         const uint64_t i = b.next.fetch_add(1, std::memory_order_relaxed);
         if (i >= b.count) return;
-        if (answer_point(*b.o, a->wav, a->work, b.points[i], b.results + i * b.channels, b.channels,
-                         b.picture))
+        ChannelResult answer[MAX_CHANNEL_RESULTS];
+        if (answer_point(*b.o, a->wav, a->work, b.points[i], answer, b.channels, b.picture)) {
+            keep_answer(b, i, answer);
             continue;
+        }
         // Every point before this one was taken first, and is answered.
         uint64_t first = b.failed_at.load();
         while (i < first && !b.failed_at.compare_exchange_weak(first, i)) {
@@ -166,8 +191,11 @@ void answer_points(void *answerer) {
 // Writes what a batch answered; false when it stopped short.
 bool print_batch(const Batch &b) {
     const uint64_t answered = b.failed_at.load() < b.count ? b.failed_at.load() : b.count;
-    for (uint64_t i = 0; i < answered; ++i)
-        print_point(*b.o, b.points[i], b.results + i * b.channels, b.channels);
+    for (uint64_t i = 0; i < answered; ++i) {
+        ChannelResult answer[MAX_CHANNEL_RESULTS];
+        kept_answer(b, i, answer);
+        print_point(*b.o, b.points[i], answer, b.channels);
+    }
     return answered == b.count;
 }
 
@@ -182,21 +210,41 @@ bool report_short(const ScanOptions &o, bool read_failed) {
     return false;
 }
 
-// A float file's samples checked on a second thread, which then answers
-// points of the first batch beside the first thread; not finite stops them.
-struct FiniteCheck {
+// A float file's samples checked in parts by both threads, each taking the
+// next part not yet taken, then answering points of the first batch; a part
+// that does not pass stops them, and only parts before it are checked on.
+struct SharedCheck {
     const WavData *wav;
-    unsigned char *block;
-    bool finite;
-    Answerer *then; // null: the check alone
+    uint64_t parts;
+    std::atomic<uint64_t> next{0};
+    std::atomic<uint64_t> failed_part{UINT64_MAX};
 };
 
-void check_finite(void *check) {
-    auto *c = static_cast<FiniteCheck *>(check);
-    c->finite = wav_finite(*c->wav, c->block, WAV_FINITE_BLOCK);
-    if (!c->then) return;
-    if (c->finite) answer_points(c->then);
-    else c->then->batch->stop.store(true);
+struct CheckWorker {
+    SharedCheck *check;
+    unsigned char *block;
+    Answerer *then;                  // null: the check alone
+    uint64_t failed_at = UINT64_MAX; // the first part it found failing
+    WavPartCheck found{};
+};
+
+void check_then_answer(void *worker) {
+    auto *w = static_cast<CheckWorker *>(worker);
+    SharedCheck &c = *w->check;
+    for (uint64_t i; (i = c.next.fetch_add(1)) < c.parts && i < c.failed_part.load();) {
+        const WavPartCheck found = wav_finite_part(*c.wav, i, w->block, WAV_FINITE_BLOCK);
+        if (found.found == WavPartCheck::passed) continue;
+        // Its parts come in order: this is its first.
+        w->failed_at = i;
+        w->found = found;
+        uint64_t first = c.failed_part.load();
+        while (i < first && !c.failed_part.compare_exchange_weak(first, i)) {
+        }
+        break;
+    }
+    if (!w->then) return;
+    if (c.failed_part.load() == UINT64_MAX) answer_points(w->then);
+    else w->then->batch->stop.store(true);
 }
 
 constexpr uint64_t BATCH_BYTES = 2u << 20;
@@ -207,31 +255,36 @@ constexpr uint64_t BATCH_BYTES = 2u << 20;
 // order, a batch at a time. False after a message.
 bool scan_file(const ScanOptions &o, const WavData &wav, ScanHtml *html) {
     const auto n = static_cast<uint64_t>(o.window_samples);
-    const uint32_t channels = answered_channels(o, wav.channels);
-    uint64_t capacity = BATCH_BYTES / (sizeof(ChannelResult) * channels) + 1;
+    // The channels a point's answer has, the same at every point.
+    const WavSpan reads = query_reads(0, n, o.channel, wav.channels);
+    const auto top = static_cast<uint64_t>(o.top) < MAX_TOP_PEAKS ? static_cast<uint64_t>(o.top)
+                                                                  : MAX_TOP_PEAKS;
+    const uint64_t capacity = BATCH_BYTES / answer_bytes(top, reads.channels) + 1;
     // The check's block first, as a load's memory comes before an analysis's
-    // (without it, the check makes one of its own). Without memory for a
-    // helper, one thread answers.
-    HeapArray<unsigned char> block;
-    FiniteCheck check{&wav, block.allocate(WAV_FINITE_BLOCK) ? block.data : nullptr, true, nullptr};
+    // (without one, each part makes its own). Without memory for a helper,
+    // one thread answers.
+    HeapArray<unsigned char> block, helper_block;
+    SharedCheck check{&wav, wav_finite_parts(wav)};
+    if (check.parts) block.allocate(WAV_FINITE_BLOCK);
     SpectrumWork work, helper_work;
     HeapArray<ScanPoint> points;
-    HeapArray<ChannelResult> results;
-    if (!spectrum_work_init(&work, n) || !points.allocate(capacity) || !results.allocate(capacity * channels))
+    HeapArray<unsigned char> answers;
+    if (!spectrum_work_init(&work, n) || !points.allocate(capacity) ||
+        !answers.allocate(capacity * answer_bytes(top, reads.channels)))
         return std::fputs("error: out of memory\n", stderr), false;
     const bool helper = spectrum_work_init(&helper_work, n);
+    if (check.parts) helper_block.allocate(WAV_FINITE_BLOCK);
     Points p = points_of(o, wav.sample_rate, wav.frames);
     if (html) {
         Points all = p;
         while (next_point(&all)) {
         }
-        if (!scan_html_begin(html, o, wav.sample_rate, query_reads(0, n, o.channel, wav.channels), all.given))
-            return false;
+        if (!scan_html_begin(html, o, wav.sample_rate, reads, all.given)) return false;
     }
     ScanPicture *picture = html ? &html->picture : nullptr;
     double last_seconds = 0.0;
     for (bool first = true;; first = false) {
-        Batch b{&o, points.data, results.data, channels, 0, picture};
+        Batch b{&o, points.data, answers.data, top, reads.channel, reads.channels, 0, picture};
         for (; b.count < capacity && next_point(&p); ++b.count) {
             points[b.count] = ScanPoint{p.seconds, p.sample, window_padded(p.sample, n, wav.frames),
                                         p.given - 1};
@@ -239,21 +292,18 @@ bool scan_file(const ScanOptions &o, const WavData &wav, ScanHtml *html) {
         }
         if (b.count == 0 && !first) return !html || scan_html_end(html, o, wav, p.given, last_seconds);
         Answerer mine{&b, wav, &work}, theirs{&b, wav, &helper_work};
+        CheckWorker checks[2] = {{&check, block.data, &mine},
+                                 {&check, helper_block.data, helper ? &theirs : nullptr}};
         PlatformThread thread;
-        bool started = false;
-        if (first) {
-            check.then = helper ? &theirs : nullptr;
-            started = platform_thread_start(&thread, check_finite, &check);
-            if (!started) {
-                check.then = nullptr;
-                check_finite(&check);
-            }
-        } else if (helper && b.count > 1) {
-            started = platform_thread_start(&thread, answer_points, &theirs);
-        }
-        if (check.finite) answer_points(&mine);
+        // The helper checks beside the first batch even where it can't answer.
+        const bool started = (first || (helper && b.count > 1)) &&
+                             platform_thread_start(&thread, check_then_answer, &checks[1]);
+        check_then_answer(&checks[0]);
         if (started) platform_thread_join(&thread);
-        if (!check.finite) return report_unreadable(o.input), false;
+        if (check.failed_part.load() != UINT64_MAX) {
+            wav_finite_fail(wav, checks[checks[0].failed_at == check.failed_part.load() ? 0 : 1].found);
+            return report_unreadable(o.input), false;
+        }
         if (first) {
             note_left_out(o, wav.channels);
             std::fputs(header(o), stdout);

@@ -194,6 +194,19 @@ const WavFailure &wav_failure();
 // memory, so it may run beside the record's other reads.
 constexpr uint64_t WAV_FINITE_BLOCK = 256u << 10; // fits in the second-level cache
 bool wav_finite(const WavData &wav, unsigned char *block, uint64_t block_bytes);
+// The same check in parts, for a caller that shares them among threads:
+// part i holds the data's samples from i * WAV_FINITE_PART_BYTES / width
+// on. A part's check touches nothing shared; wav_finite_fail then says what
+// the first part that did not pass found, as wav_finite would, and is false.
+constexpr uint64_t WAV_FINITE_PART_BYTES = 8u << 20;
+struct WavPartCheck {
+    enum { passed, not_finite, unreadable, no_memory } found;
+    uint64_t sample; // the first not finite, counted from the data's start
+    int error;       // errno, for unreadable
+};
+uint64_t wav_finite_parts(const WavData &wav); // 0: nothing to check
+WavPartCheck wav_finite_part(const WavData &wav, uint64_t part, unsigned char *block, uint64_t block_bytes);
+bool wav_finite_fail(const WavData &wav, const WavPartCheck &check);
 
 // Releases what the record owns and zeroes it. Null and empty records are fine.
 void wav_free(WavData *wav);

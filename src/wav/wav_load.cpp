@@ -93,49 +93,56 @@ WavStep wav_load_keep(WavLoad *load, const WavSpan &span) {
     return wav_pipe_begin(load, span) ? wav_pipe_walk_on(load) : WavStep::failed;
 }
 
-template <typename Run> static void run_it(void *run) { (*static_cast<Run *>(run))(); }
+uint64_t wav_finite_parts(const WavData &wav) {
+    if (wav.from_pipe || (wav.encoding != WAV_ENCODING_FLOAT32 && wav.encoding != WAV_ENCODING_FLOAT64))
+        return 0;
+    const uint64_t per_part = WAV_FINITE_PART_BYTES / ((wav.encoding & 0xFFu) / 8u);
+    return (wav.frames * wav.channels + per_part - 1) / per_part;
+}
 
-// Where the system maps the file, its samples go to visit(bytes, n, done)
-// in place, piece by piece, each under the bus-error guard: a read's copy
-// costs more than the check itself. 1: every visit passed, 0: one did not;
-// -1: a piece could not be mapped, or the file was cut under one, and reads
-// must check (and name the cause).
-template <typename Visit> static int visit_in_place(const WavData &wav, uint64_t width, Visit visit) {
-    constexpr uint64_t PIECE_BYTES = 8u << 20;
-    const uint64_t count = wav.frames * wav.channels;
-    for (uint64_t done = 0; done < count;) {
-        const uint64_t n = count - done < PIECE_BYTES / width ? count - done : PIECE_BYTES / width;
-        PlatformView view;
-        if (!platform_map(wav.file, wav.data_offset + static_cast<int64_t>(done * width), n * width, &view))
-            return -1;
-        bool passed = false;
-        auto piece = [&] { passed = visit(view.data, n, done); };
-        const bool whole = platform_guarded(run_it<decltype(piece)>, &piece);
-        platform_unmap(&view);
-        if (!whole) return -1;
-        if (!passed) return 0;
-        done += n;
-    }
-    return 1;
+WavPartCheck wav_finite_part(const WavData &wav, uint64_t part, unsigned char *block, uint64_t block_bytes) {
+    const uint64_t width = (wav.encoding & 0xFFu) / 8u;
+    const uint64_t per_part = WAV_FINITE_PART_BYTES / width;
+    const uint64_t first = part * per_part, left = wav.frames * wav.channels - first;
+    WavPartCheck check{WavPartCheck::passed, 0, 0};
+    errno = 0;
+    const WavBlocks read = wav_read_blocks(wav.file, wav.data_offset + static_cast<int64_t>(first * width),
+                                           width, left < per_part ? left : per_part, block, block_bytes,
+                                           [&](const unsigned char *raw, uint64_t n, uint64_t done) {
+                                               const uint64_t bad = wav_find_non_finite(raw, n, wav.encoding);
+                                               check.sample = first + done + bad;
+                                               return bad == n;
+                                           });
+    if (read == WavBlocks::stopped) check.found = WavPartCheck::not_finite;
+    if (read == WavBlocks::failed) check = {WavPartCheck::unreadable, 0, errno};
+    if (read == WavBlocks::no_memory) check.found = WavPartCheck::no_memory;
+    return check;
+}
+
+bool wav_finite_fail(const WavData &wav, const WavPartCheck &check) {
+    if (check.found == WavPartCheck::not_finite) note_non_finite(check.sample, wav.channels);
+    errno = check.error;
+    if (check.found == WavPartCheck::unreadable) wav_fail(WavReason::read_error);
+    if (check.found == WavPartCheck::no_memory) wav_fail(WavReason::no_memory);
+    return false;
 }
 
 bool wav_finite(const WavData &wav, unsigned char *block, uint64_t block_bytes) {
-    if (wav.from_pipe || (wav.encoding != WAV_ENCODING_FLOAT32 && wav.encoding != WAV_ENCODING_FLOAT64))
-        return true;
-    const uint64_t width = (wav.encoding & 0xFFu) / 8u;
-    const auto finite = [&](const unsigned char *raw, uint64_t n, uint64_t done) {
-        const uint64_t bad = wav_find_non_finite(raw, n, wav.encoding);
-        if (bad == n) return true;
-        note_non_finite(done + bad, wav.channels);
-        return false;
-    };
-    if (const int in_place = visit_in_place(wav, width, finite); in_place >= 0) return in_place == 1;
-    errno = 0;
-    const WavBlocks read = wav_read_blocks(wav.file, wav.data_offset, width, wav.frames * wav.channels, block,
-                                           block_bytes, finite);
-    if (read == WavBlocks::failed) wav_fail(WavReason::read_error);
-    if (read == WavBlocks::no_memory) wav_fail(WavReason::no_memory);
-    return read == WavBlocks::ok;
+    const uint64_t parts = wav_finite_parts(wav);
+    // One block for every part, not one each.
+    HeapArray<unsigned char> own;
+    if (parts && !block) {
+        const uint64_t samples = wav.frames * wav.channels, width = (wav.encoding & 0xFFu) / 8u;
+        const uint64_t items = block_bytes / width < samples ? block_bytes / width : samples;
+        if (!own.allocate(items * width)) return wav_fail(WavReason::no_memory);
+        block = own.data;
+        block_bytes = items * width;
+    }
+    for (uint64_t i = 0; i < parts; ++i)
+        if (const WavPartCheck check = wav_finite_part(wav, i, block, block_bytes);
+            check.found != WavPartCheck::passed)
+            return wav_finite_fail(wav, check);
+    return true;
 }
 
 // The first thing a format lacks, as the checks meet it: its width, then

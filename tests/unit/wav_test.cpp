@@ -77,8 +77,8 @@ TEST(WavWindow, OnDemandReadsMatchTheWholeFile) {
     }
 }
 
-// The float check reads the file in place where it can: a file cut under it
-// must fail as a read does, not end the process.
+// A file cut after loading: a window's read and the float check fail, and
+// say it was the file.
 TEST(WavWindow, AFileThatShrinksAfterLoadingIsAReadFailure) {
     for (uint32_t enc : {WAV_ENCODING_INT16, WAV_ENCODING_FLOAT32}) {
         MemoryWav m(std::vector<double>(8000, 0.25), 1, 8000, enc);
