@@ -8,7 +8,8 @@
 // tell NaN and infinity apart from finite values without converting. The
 // samples of one branch-free pass:
 static constexpr uint64_t FLOAT_STRETCH = 256;
-template <typename Word, Word exponent> static bool any_all_ones_exponent(const unsigned char *raw) {
+template <typename Word, Word exponent>
+[[gnu::always_inline]] inline bool any_all_ones_exponent(const unsigned char *raw) {
     // Adding the exponent's lowest bit to the masked exponent carries into the
     // sign position exactly when every exponent bit is set.
     constexpr Word low_bit = exponent & (~exponent + 1);
@@ -27,7 +28,7 @@ template <typename Word, Word exponent> static bool any_all_ones_exponent(const 
 }
 
 template <typename Word, Word exponent>
-static uint64_t find_all_ones_exponent(const unsigned char *raw, uint64_t count) {
+[[gnu::always_inline]] inline uint64_t find_all_ones_exponent(const unsigned char *raw, uint64_t count) {
     // A branch-free pass over whole stretches (vectorised: this is the cost of
     // loading a float file), and a sample-by-sample look only where it found
     // something, and in the last partial stretch.
@@ -42,8 +43,22 @@ static uint64_t find_all_ones_exponent(const unsigned char *raw, uint64_t count)
     return count;
 }
 
+#if defined(__x86_64__) && !defined(_WIN32)
+// Twice the lanes where the processor has AVX2: the block the check has
+// just read is in the cache, so the lanes, not memory, set the pace.
+[[gnu::target("avx2")]] static uint64_t find_wide(const unsigned char *raw, uint64_t count, bool f32) {
+    return f32 ? find_all_ones_exponent<uint32_t, 0x7F800000u>(raw, count)
+               : find_all_ones_exponent<uint64_t, 0x7FF0000000000000u>(raw, count);
+}
+#endif
+
 uint64_t wav_find_non_finite(const unsigned char *raw, uint64_t count, uint32_t encoding) {
     if constexpr (std::endian::native == std::endian::little) {
+#if defined(__x86_64__) && !defined(_WIN32)
+        if (__builtin_cpu_supports("avx2") &&
+            (encoding == WAV_ENCODING_FLOAT32 || encoding == WAV_ENCODING_FLOAT64))
+            return find_wide(raw, count, encoding == WAV_ENCODING_FLOAT32);
+#endif
         if (encoding == WAV_ENCODING_FLOAT32)
             return find_all_ones_exponent<uint32_t, 0x7F800000u>(raw, count);
         if (encoding == WAV_ENCODING_FLOAT64)
