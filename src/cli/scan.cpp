@@ -153,7 +153,7 @@ void keep_answer(Batch &b, uint64_t i, const ChannelResult *results) {
     for (uint32_t k = 0; k < b.channels; ++k) {
         std::memcpy(at + k * sizeof(uint64_t), &results[k].peak_count, sizeof(uint64_t));
         std::memcpy(at + b.channels * sizeof(uint64_t) + k * b.top * sizeof(Peak), results[k].top_peaks,
-                    results[k].peak_count * sizeof(Peak));
+                    static_cast<size_t>(results[k].peak_count) * sizeof(Peak));
     }
 }
 
@@ -163,7 +163,7 @@ void kept_answer(const Batch &b, uint64_t i, ChannelResult *results) {
         results[k].channel = b.first_channel + k;
         std::memcpy(&results[k].peak_count, at + k * sizeof(uint64_t), sizeof(uint64_t));
         std::memcpy(results[k].top_peaks, at + b.channels * sizeof(uint64_t) + k * b.top * sizeof(Peak),
-                    results[k].peak_count * sizeof(Peak));
+                    static_cast<size_t>(results[k].peak_count) * sizeof(Peak));
     }
 }
 
