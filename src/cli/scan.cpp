@@ -121,8 +121,8 @@ bool answer_point(const ScanOptions &o, const WavData &wav, SpectrumWork *work, 
 struct Batch {
     const ScanOptions *o;
     const ScanPoint *points;
-    // Each point's answers as short as --top makes them: `channels` counts,
-    // then `channels` runs of `top` peaks. A full ChannelResult per point
+    // Each point's answers as short as --top makes them: for each channel
+    // its count, then room for `top` peaks. A full ChannelResult per point
     // would spread its few bytes over many pages, each first written by a
     // fault.
     unsigned char *answers;
@@ -148,21 +148,26 @@ uint64_t answer_bytes(uint64_t top, uint32_t channels) {
     return channels * (sizeof(uint64_t) + top * sizeof(Peak));
 }
 
+// Where channel k of point i keeps its count, its peaks following.
+unsigned char *answer_slot(const Batch &b, uint64_t i, uint32_t k) {
+    return b.answers + (i * b.channels + k) * answer_bytes(b.top, 1);
+}
+
 void keep_answer(Batch &b, uint64_t i, const ChannelResult *results) {
-    unsigned char *at = b.answers + i * answer_bytes(b.top, b.channels);
     for (uint32_t k = 0; k < b.channels; ++k) {
-        std::memcpy(at + k * sizeof(uint64_t), &results[k].peak_count, sizeof(uint64_t));
-        std::memcpy(at + b.channels * sizeof(uint64_t) + k * b.top * sizeof(Peak), results[k].top_peaks,
+        unsigned char *at = answer_slot(b, i, k);
+        std::memcpy(at, &results[k].peak_count, sizeof(uint64_t));
+        std::memcpy(at + sizeof(uint64_t), results[k].top_peaks,
                     static_cast<size_t>(results[k].peak_count) * sizeof(Peak));
     }
 }
 
 void kept_answer(const Batch &b, uint64_t i, ChannelResult *results) {
-    const unsigned char *at = b.answers + i * answer_bytes(b.top, b.channels);
     for (uint32_t k = 0; k < b.channels; ++k) {
+        const unsigned char *at = answer_slot(b, i, k);
         results[k].channel = b.first_channel + k;
-        std::memcpy(&results[k].peak_count, at + k * sizeof(uint64_t), sizeof(uint64_t));
-        std::memcpy(results[k].top_peaks, at + b.channels * sizeof(uint64_t) + k * b.top * sizeof(Peak),
+        std::memcpy(&results[k].peak_count, at, sizeof(uint64_t));
+        std::memcpy(results[k].top_peaks, at + sizeof(uint64_t),
                     static_cast<size_t>(results[k].peak_count) * sizeof(Peak));
     }
 }

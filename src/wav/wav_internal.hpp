@@ -88,6 +88,9 @@ inline double sample_float64(const unsigned char *p) {
     return std::bit_cast<double>(static_cast<uint64_t>(le32(p)) | static_cast<uint64_t>(le32(p + 4)) << 32);
 }
 
+// Bytes of one sample of an encoding.
+inline uint64_t wav_sample_width(uint32_t encoding) { return (encoding & 0xFFu) / 8u; }
+
 enum class WavBlocks { ok, stopped, no_memory, failed };
 
 // Reads `count` items of `item_bytes` each from file offset `offset`, at most

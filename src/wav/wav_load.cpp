@@ -96,12 +96,12 @@ WavStep wav_load_keep(WavLoad *load, const WavSpan &span) {
 uint64_t wav_finite_parts(const WavData &wav) {
     if (wav.from_pipe || (wav.encoding != WAV_ENCODING_FLOAT32 && wav.encoding != WAV_ENCODING_FLOAT64))
         return 0;
-    const uint64_t per_part = WAV_FINITE_PART_BYTES / ((wav.encoding & 0xFFu) / 8u);
+    const uint64_t per_part = WAV_FINITE_PART_BYTES / wav_sample_width(wav.encoding);
     return (wav.frames * wav.channels + per_part - 1) / per_part;
 }
 
 WavPartCheck wav_finite_part(const WavData &wav, uint64_t part, unsigned char *block, uint64_t block_bytes) {
-    const uint64_t width = (wav.encoding & 0xFFu) / 8u;
+    const uint64_t width = wav_sample_width(wav.encoding);
     const uint64_t per_part = WAV_FINITE_PART_BYTES / width;
     const uint64_t first = part * per_part, left = wav.frames * wav.channels - first;
     WavPartCheck check{WavPartCheck::passed, 0, 0};
@@ -132,7 +132,7 @@ bool wav_finite(const WavData &wav, unsigned char *block, uint64_t block_bytes) 
     // One block for every part, not one each.
     HeapArray<unsigned char> own;
     if (parts && !block) {
-        const uint64_t samples = wav.frames * wav.channels, width = (wav.encoding & 0xFFu) / 8u;
+        const uint64_t samples = wav.frames * wav.channels, width = wav_sample_width(wav.encoding);
         const uint64_t items = block_bytes / width < samples ? block_bytes / width : samples;
         if (!own.allocate(items * width)) return wav_fail(WavReason::no_memory);
         block = own.data;

@@ -60,7 +60,7 @@ static bool read_kept(const WavData *wav, uint32_t channel, int64_t first, uint6
 static WavBlocks read_from_file(const WavData *wav, uint32_t channel, uint64_t first, uint64_t count,
                                 double *out, unsigned char *scratch, uint64_t scratch_bytes) {
     const uint32_t encoding = wav->encoding;
-    const uint64_t width = (encoding & 0xFFu) / 8u;
+    const uint64_t width = wav_sample_width(encoding);
     const uint64_t frame_size = width * wav->channels;
     FILE *file = wav->file;
     const uint64_t offset = static_cast<uint64_t>(wav->data_offset) + first * frame_size;
