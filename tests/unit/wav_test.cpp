@@ -146,4 +146,36 @@ TEST(WavWindow, NonFiniteScanFindsTheFirstAtEveryPosition) {
     EXPECT_EQ(wav_find_non_finite(ints.data(), 1000, WAV_ENCODING_INT32), 1000u);
 }
 
+// The check's parts each say what they found where they lie: a clean one
+// passes, one holding a NaN names its sample counted from the data's start,
+// one the file no longer holds is unreadable, and the last, one sample
+// short of a whole part, is checked to its end. The whole check names the
+// first failing part's find.
+TEST(WavWindow, FloatCheckPartsEachFindTheirOwn) {
+    const uint64_t per_part = WAV_FINITE_PART_BYTES / 4;
+    MemoryWav m(std::vector<double>(3 * per_part - 1, 0.5), 1, 48000, WAV_ENCODING_FLOAT32);
+    // Written in after the load, whose own check would refuse them.
+    for (const auto &[at, v] :
+         {std::pair{per_part + 5, NAN}, {per_part + 9, INFINITY}, {3 * per_part - 2, -INFINITY}}) {
+        const float f = v;
+        ASSERT_EQ(pwrite(fileno(m.stream), &f, 4, static_cast<off_t>(44 + 4 * at)), 4);
+    }
+    std::vector<unsigned char> block(WAV_FINITE_BLOCK);
+    const auto check = [&](uint64_t part) {
+        return wav_finite_part(m.wav, part, block.data(), block.size());
+    };
+    ASSERT_EQ(wav_finite_parts(m.wav), 3u);
+    EXPECT_EQ(check(0).found, WavPartCheck::passed);
+    for (uint64_t part : {1u, 2u}) {
+        const WavPartCheck found = check(part);
+        EXPECT_EQ(found.found, WavPartCheck::not_finite) << part;
+        EXPECT_EQ(found.sample, part == 1 ? per_part + 5 : 3 * per_part - 2) << part;
+    }
+    EXPECT_FALSE(wav_finite(m.wav, nullptr, WAV_FINITE_BLOCK));
+    EXPECT_STREQ(wav_error_text(), "contains NaN or infinite samples, first at frame 2097157, channel 0");
+    ASSERT_EQ(ftruncate(fileno(m.stream), static_cast<off_t>(44 + 8 * per_part + 40)), 0);
+    EXPECT_EQ(check(1).found, WavPartCheck::not_finite);
+    EXPECT_EQ(check(2).found, WavPartCheck::unreadable);
+}
+
 } // namespace
