@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # tonesift-scan's rows, each against its floor in the same run: 600 points
 # every 1 s over ten minutes of 48 kHz stereo float against cat of the file
-# (the NaN scan reads it all), 600 runs of tonesift and the numpy script;
+# (the NaN scan reads it all), 600 runs of tonesift, the same points' arithmetic
+# alone (which on two cores may already outlast cat) and the numpy script;
 # 60,000 points every 10 ms over ten minutes of 24-bit stereo against the
 # same spectra and peaks computed alone (bench/arithmetic.cpp) and the numpy
 # script; one hour of 24-bit stereo through a pipe, every 1 s, against wc -c
@@ -56,6 +57,9 @@ paired_ms() { # A... -- B...: "MEDIAN_A MEDIAN_B", A and B run in turn, so that 
     printf '%s\n' $v | sort -n | awk -v m=$(( (runs + 1) / 2 )) 'NR == m { printf "%.1f ", $1 / 1000 }'
   done
 }
+arithmetic() { # POINTS: the median ms of their spectra and peaks alone, window 4096, one thread
+  for _ in $(seq "$runs"); do "$work/arithmetic" "$1" 4096; done | sort -n | awk -v m=$(( (runs + 1) / 2 )) 'NR == m'
+}
 row() { printf '%-40s %10s ms %10s ms  %s\n' "$1" "$2" "$3" "$4"; }
 page_row() { # LABEL FILE EVERY: the same scan with --html, its page's size and peak memory
   local t mb
@@ -68,13 +72,12 @@ silence "$work/f32.wav" 3,2,48000,32 $(( 600 * 48000 * 8 ))
 read -r t c <<< "$(paired_ms "$scan" --input "$work/f32.wav" --every 1 --csv -- cat "$work/f32.wav")"
 t0=${EPOCHREALTIME/[.,]/}
 for s in $(seq 0 599); do "$build/tonesift" --input "$work/f32.wav" --at "$s" --csv > /dev/null; done
-row "600 points, 10 min float32 stereo" "$t" "$c" "cat of the file; 600 tonesift runs $(( (${EPOCHREALTIME/[.,]/} - t0) / 1000 )) ms; $(peer "$work/f32.wav" 1)"
+row "600 points, 10 min float32 stereo" "$t" "$c" "cat of the file; 600 tonesift runs $(( (${EPOCHREALTIME/[.,]/} - t0) / 1000 )) ms; their arithmetic alone, one thread, $(arithmetic 600) ms; $(peer "$work/f32.wav" 1)"
 page_row "  the same with --html" "$work/f32.wav" 1
 rm "$work/f32.wav"
 
 silence "$work/i24.wav" 1,2,48000,24 $(( 600 * 48000 * 6 ))
-a=$(for _ in $(seq "$runs"); do "$work/arithmetic" 60000 4096; done | sort -n | awk -v m=$(( (runs + 1) / 2 )) 'NR == m')
-row "60,000 points, 10 min int24 stereo" "$(median_ms "$scan" --input "$work/i24.wav" --every 0.01 --csv)" "$a" \
+row "60,000 points, 10 min int24 stereo" "$(median_ms "$scan" --input "$work/i24.wav" --every 0.01 --csv)" "$(arithmetic 60000)" \
   "the arithmetic alone, window 4096; $(peer "$work/i24.wav" 0.01)"
 page_row "  the same with --html" "$work/i24.wav" 0.01
 rm "$work/i24.wav"
