@@ -34,6 +34,9 @@ silence() { # FILE FORMAT_FIELDS BYTES
   truncate -s $(( 44 + $3 )) "$1"
   cat "$1" > /dev/null
 }
+middle() { # the median of the numbers on standard input, one a line
+  sort -n | awk -v m=$(( (runs + 1) / 2 )) 'NR == m'
+}
 median_ms() {
   local t0 all=()
   for _ in $(seq "$runs"); do
@@ -41,7 +44,7 @@ median_ms() {
     "$@" >/dev/null 2>&1
     all+=($(( ${EPOCHREALTIME/[.,]/} - t0 )))
   done
-  printf '%s\n' "${all[@]}" | sort -n | awk -v m=$(( (runs + 1) / 2 )) 'NR == m { printf "%.1f", $1 / 1000 }'
+  printf '%s\n' "${all[@]}" | middle | awk '{ printf "%.1f", $1 / 1000 }'
 }
 paired_ms() { # A... -- B...: "MEDIAN_A MEDIAN_B", A and B run in turn, so that both
   # meet the machine (and its page cache) in the same state
@@ -54,11 +57,11 @@ paired_ms() { # A... -- B...: "MEDIAN_A MEDIAN_B", A and B run in turn, so that 
     t0=${EPOCHREALTIME/[.,]/}; "${b[@]}" >/dev/null 2>&1; tb+=($(( ${EPOCHREALTIME/[.,]/} - t0 )))
   done
   for v in "${ta[*]}" "${tb[*]}"; do
-    printf '%s\n' $v | sort -n | awk -v m=$(( (runs + 1) / 2 )) 'NR == m { printf "%.1f ", $1 / 1000 }'
+    printf '%s\n' $v | middle | awk '{ printf "%.1f ", $1 / 1000 }'
   done
 }
 arithmetic() { # POINTS: the median ms of their spectra and peaks alone, window 4096, one thread
-  for _ in $(seq "$runs"); do "$work/arithmetic" "$1" 4096; done | sort -n | awk -v m=$(( (runs + 1) / 2 )) 'NR == m'
+  for _ in $(seq "$runs"); do "$work/arithmetic" "$1" 4096; done | middle
 }
 row() { printf '%-40s %10s ms %10s ms  %s\n' "$1" "$2" "$3" "$4"; }
 page_row() { # LABEL FILE EVERY: the same scan with --html, its page's size and peak memory
