@@ -37,3 +37,10 @@ void fft_forward_windowed(const double *samples, const double *window, double *r
 
 // The window's relative amplitude response at a fractional bin offset.
 double peak_correction_factor(double offset);
+
+// hypot of finite x and y, the same value on every platform: that of the C
+// library's steps without fused multiply-add.
+double exact_hypot(double x, double y);
+
+// out[k] = exact_hypot(re[k], im[k]) * scale for k < count; out may be re.
+void scaled_magnitudes(const double *re, const double *im, double *out, uint64_t count, double scale);

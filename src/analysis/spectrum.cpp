@@ -41,11 +41,8 @@ bool spectrum_db(SpectrumWork *work, const WavData &wav, uint32_t channel, int32
     fft_forward_windowed(work->samples(), work->window, re, im, n, work->twiddles);
 
     // Magnitudes and levels may replace the parts they are made from.
-    const double scale = 4.0 / static_cast<double>(n);
-    for (uint64_t k = 0; k < n / 2; ++k) {
-        const double m = std::hypot(re[k], im[k]) * scale;
-        if (magnitudes) magnitudes[k] = m;
-        levels[k] = m > 0.0 ? 20.0 * std::log10(m) : floor_db;
-    }
+    double *m = magnitudes ? magnitudes : levels;
+    scaled_magnitudes(re, im, m, n / 2, 4.0 / static_cast<double>(n));
+    for (uint64_t k = 0; k < n / 2; ++k) levels[k] = m[k] > 0.0 ? 20.0 * std::log10(m[k]) : floor_db;
     return true;
 }
