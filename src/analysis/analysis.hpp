@@ -69,22 +69,24 @@ int64_t inside_window_start(uint64_t frames, uint64_t n, int32_t window_start);
 // channels it analyses (`channel`, or the first MAX_CHANNEL_RESULTS).
 WavSpan query_reads(int64_t query_sample, uint64_t n, int32_t channel, uint32_t channels);
 
+struct PeakCandidate; // the analysis's own
+
 // Working memory for the spectra of one run, made once and reused for every
 // channel and chart: the window weights and twiddles are computed once, each
 // as a spectrum computed alone would, so no value differs. Owned
 // by the caller; every block goes with it.
 struct SpectrumWork {
     uint64_t n = 0;
-    HeapSlab memory;                // everything below, in one block
-    double *window = nullptr;       // n weights
-    double *twiddles = nullptr;     // 2 n, fft_twiddles' table
-    double *parts = nullptr;        // n real parts, then n imaginary ones a little
-                                    // after; the magnitudes and levels may leave in
-                                    // the first halves of the two
-    Peak *candidates = nullptr;     // n / 2; until the peaks are sought, the
-                                    // window's samples arrive in their room
-    double *kept_spectra = nullptr; // room for spectra a caller keeps, n / 2 levels
-                                    // then n / 2 magnitudes each
+    HeapSlab memory;                     // everything below, in one block
+    double *window = nullptr;            // n weights
+    double *twiddles = nullptr;          // 2 n, fft_twiddles' table
+    double *parts = nullptr;             // n real parts, then n imaginary ones a little
+                                         // after; the magnitudes and levels may leave in
+                                         // the first halves of the two
+    PeakCandidate *candidates = nullptr; // n / 4; until the peaks are sought,
+                                         // the window's samples arrive in their room
+    double *kept_spectra = nullptr;      // room for spectra a caller keeps, n / 2 levels
+                                         // then n / 2 magnitudes each
     double *re() { return parts; }
     double *im() { return parts + n + SPLIT_SKEW; }
     double *magnitudes() { return re(); }

@@ -44,3 +44,14 @@ double exact_hypot(double x, double y);
 
 // out[k] = exact_hypot(re[k], im[k]) * scale for k < count; out may be re.
 void scaled_magnitudes(const double *re, const double *im, double *out, uint64_t count, double scale);
+
+// A local maximum of the levels on its way to being a peak. Its offset and
+// level cost a division, a sine and a logarithm, and most of a noisy
+// spectrum's are never looked at, so until they are worked out `level_db`
+// is a bound above the level and the frequency is not yet known.
+struct PeakCandidate {
+    double level_db;
+    double frequency_hz;
+    uint32_t bin;
+    bool exact; // level_db and frequency_hz are the candidate's
+};

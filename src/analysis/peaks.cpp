@@ -11,11 +11,10 @@ static constexpr double ANALYSIS_FLOOR_DB = -200.0;
 static constexpr double CORRECTION_AT_HALF_BIN = 0.8488263631567752;
 
 // The candidates' order: highest level first, and among equal levels the
-// lower frequency (the order the candidates are found in, which a stable
-// sort keeps). As a heap's "less": a comes after b.
-static bool comes_after(const Peak &a, const Peak &b) {
+// lower frequency. As a heap's "less": a comes after b.
+static constexpr auto comes_after = [](const PeakCandidate &a, const PeakCandidate &b) {
     return a.level_db < b.level_db || (a.level_db == b.level_db && a.frequency_hz > b.frequency_hz);
-}
+};
 
 double peak_correction_factor(double offset) {
     double d2 = 1.0 - offset * offset;
@@ -24,35 +23,44 @@ double peak_correction_factor(double offset) {
     return std::fabs(std::sin(x) / x) / std::fabs(d2);
 }
 
-// Local maxima of the levels, refined between bins and gated by the floor.
-static uint64_t find_candidates(const double *levels, const double *mags, uint64_t bins,
-                                const QueryWindow &window, Peak *out) {
+// The correction raises a level by at most 1.4237 dB (at half a bin), so
+// this stays above the level it stands for.
+static constexpr double CORRECTION_BOUND_DB = 1.5;
+
+// Local maxima of the levels, but those the floor gates out whatever their
+// correction. Branch-free: on noise the test goes either way at random.
+static uint64_t find_candidates(const double *levels, uint64_t bins, double floor_db, PeakCandidate *out) {
     uint64_t count = 0;
     for (uint64_t i = 1; i + 1 < bins; ++i) {
-        if (!(levels[i] > levels[i - 1] && levels[i] > levels[i + 1])) continue;
-        double a = mags[i - 1];
-        double b = mags[i];
-        double c = mags[i + 1];
-        double delta = ((c - a) + (c - a)) / (((b + b) + a) + c);
-        double factor;
-        if (i == 1) {
-            // The bin next to DC is never interpolated.
-            delta = 0.0;
-            factor = 1.0;
-        } else if (delta > 0.5) {
-            delta = 0.5;
-            factor = CORRECTION_AT_HALF_BIN;
-        } else {
-            if (delta < -0.5) delta = -0.5;
-            factor = peak_correction_factor(delta);
-        }
-        double level = levels[i] - 20.0 * std::log10(factor);
-        if (window.noise_floor_db > level) continue;
-        out[count].frequency_hz = (static_cast<double>(i) + delta) * window.resolution_hz;
-        out[count].level_db = level;
-        ++count;
+        const double bound = levels[i] + CORRECTION_BOUND_DB;
+        out[count] = {bound, 0.0, static_cast<uint32_t>(i), false};
+        count += (levels[i] > levels[i - 1]) & (levels[i] > levels[i + 1]) & !(floor_db > bound);
     }
     return count;
+}
+
+// A candidate's offset between bins, frequency and corrected level.
+static void refine(PeakCandidate *cand, const double *levels, const double *mags, double resolution_hz) {
+    const uint64_t i = cand->bin;
+    double a = mags[i - 1];
+    double b = mags[i];
+    double c = mags[i + 1];
+    double delta = ((c - a) + (c - a)) / (((b + b) + a) + c);
+    double factor;
+    if (i == 1) {
+        // The bin next to DC is never interpolated.
+        delta = 0.0;
+        factor = 1.0;
+    } else if (delta > 0.5) {
+        delta = 0.5;
+        factor = CORRECTION_AT_HALF_BIN;
+    } else {
+        if (delta < -0.5) delta = -0.5;
+        factor = peak_correction_factor(delta);
+    }
+    cand->level_db = levels[i] - 20.0 * std::log10(factor);
+    cand->frequency_hz = (static_cast<double>(i) + delta) * resolution_hz;
+    cand->exact = true;
 }
 
 int64_t analyze_channel(SpectrumWork *work, const WavData &wav, uint32_t channel, const QueryWindow &window,
@@ -61,18 +69,28 @@ int64_t analyze_channel(SpectrumWork *work, const WavData &wav, uint32_t channel
     const uint64_t bins = work->n / 2;
     if (!spectrum_db(work, wav, channel, window.window_start, ANALYSIS_FLOOR_DB, levels, magnitudes))
         return -1;
-    Peak *candidates = work->candidates;
-    const uint64_t count = find_candidates(levels, magnitudes, bins, window, candidates);
+    PeakCandidate *candidates = work->candidates;
+    const uint64_t count = find_candidates(levels, bins, window.noise_floor_db, candidates);
 
     // The candidates are taken strongest first from a heap, as from the
-    // sorted list, but only as many as the selection looks at: most of a
-    // noisy spectrum's are never reached.
+    // sorted list, but only as many as the selection looks at. One whose
+    // level is still a bound is worked out when it comes to the top, and
+    // goes back in (or out, under the floor). A bound is never reached by
+    // the level it stands for, so a worked-out candidate at the top comes
+    // before every other.
     std::make_heap(candidates, candidates + count, comes_after);
     uint64_t limit = max_peaks < capacity ? max_peaks : capacity;
     uint64_t taken = 0;
-    for (uint64_t left = count; left > 0 && taken < limit; --left) {
+    for (uint64_t left = count; left > 0 && taken < limit;) {
         std::pop_heap(candidates, candidates + left, comes_after);
-        const Peak &cand = candidates[left - 1];
+        PeakCandidate &cand = candidates[left - 1];
+        if (!cand.exact) {
+            refine(&cand, levels, magnitudes, window.resolution_hz);
+            if (window.noise_floor_db > cand.level_db) --left;
+            else std::push_heap(candidates, candidates + left, comes_after);
+            continue;
+        }
+        --left;
         bool clear = true;
         for (uint64_t j = 0; j < taken; ++j) {
             if (!(std::fabs(cand.frequency_hz - out[j].frequency_hz) > window.min_separation_hz)) {
@@ -80,7 +98,7 @@ int64_t analyze_channel(SpectrumWork *work, const WavData &wav, uint32_t channel
                 break;
             }
         }
-        if (clear) out[taken++] = cand;
+        if (clear) out[taken++] = {cand.frequency_hz, cand.level_db};
     }
     return static_cast<int64_t>(taken);
 }

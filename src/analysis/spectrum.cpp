@@ -13,7 +13,9 @@ bool spectrum_work_init(SpectrumWork *work, uint64_t n, uint64_t kept) {
     const uint64_t twiddles_at = aligned(n * sizeof(double));
     const uint64_t parts_at = twiddles_at + aligned(2 * n * sizeof(double));
     const uint64_t candidates_at = parts_at + aligned((2 * n + SpectrumWork::SPLIT_SKEW) * sizeof(double));
-    const uint64_t room = bins * sizeof(Peak) > n * sizeof(double) ? bins * sizeof(Peak) : n * sizeof(double);
+    // Local maxima stand at least two bins apart: fewer than bins / 2.
+    const uint64_t listed = bins / 2 * sizeof(PeakCandidate);
+    const uint64_t room = listed > n * sizeof(double) ? listed : n * sizeof(double);
     const uint64_t kept_at = candidates_at + aligned(room);
     if (!work->memory.allocate(kept_at + kept * n * sizeof(double))) return false;
     unsigned char *base = work->memory.start;
@@ -21,7 +23,7 @@ bool spectrum_work_init(SpectrumWork *work, uint64_t n, uint64_t kept) {
     work->window = reinterpret_cast<double *>(base);
     work->twiddles = reinterpret_cast<double *>(base + twiddles_at);
     work->parts = reinterpret_cast<double *>(base + parts_at);
-    work->candidates = reinterpret_cast<Peak *>(base + candidates_at);
+    work->candidates = reinterpret_cast<PeakCandidate *>(base + candidates_at);
     work->kept_spectra = reinterpret_cast<double *>(base + kept_at);
     for (uint64_t i = 0; i < n; ++i) work->window[i] = window_weight(i, n);
     fft_twiddles(work->twiddles, n);

@@ -168,4 +168,55 @@ TEST(Magnitude, HypotIsTheLibrarysOnEveryPathAndEveryLane) {
     }
 }
 
+// The peaks of noise and a few tones against every candidate worked out,
+// sorted and walked as written: the analysis works most of them out only
+// when they could come next, and must pick the same peaks in the same order,
+// with floors at the candidates' own levels (equal passes).
+TEST(AnalyzeChannel, PeaksOfNoiseAsFromTheWholeSortedList) {
+    std::mt19937 gen(7);
+    std::uniform_real_distribution<double> d(-0.5, 0.5);
+    std::vector<double> x(4096);
+    for (size_t i = 0; i < x.size(); ++i)
+        x[i] = d(gen) + 0.01 * std::sin(static_cast<double>(i) * 0.3) +
+               0.02 * std::sin(static_cast<double>(i) * 1.1);
+    const MemoryWav wav(x, 1);
+    SpectrumWork work;
+    ASSERT_TRUE(spectrum_work_init(&work, 1024));
+    Peak out[MAX_TOP_PEAKS];
+    QueryWindow w = make_query_window(48000, 2048, 1024, 0.0, -300.0);
+    ASSERT_GE(analyze_channel(&work, wav, 0, w, 0, out, MAX_TOP_PEAKS, work.levels(), work.magnitudes()), 0);
+    const double *lv = work.levels(), *m = work.magnitudes();
+    std::vector<Peak> all;
+    for (size_t i = 1; i + 1 < 512; ++i) {
+        if (!(lv[i] > lv[i - 1] && lv[i] > lv[i + 1])) continue;
+        double delta = i == 1 ? 0.0 : ((m[i + 1] - m[i - 1]) * 2) / (2 * m[i] + m[i - 1] + m[i + 1]);
+        delta = std::max(-0.5, std::min(0.5, delta));
+        const double px = PI * delta;
+        const double f = delta == 0.0 ? 1.0 : std::fabs(std::sin(px) / px) / (1.0 - delta * delta);
+        all.push_back({(static_cast<double>(i) + delta) * w.resolution_hz, lv[i] - 20.0 * std::log10(f)});
+    }
+    ASSERT_GT(all.size(), 100u);
+    std::stable_sort(all.begin(), all.end(),
+                     [](const Peak &a, const Peak &b) { return a.level_db > b.level_db; });
+    for (size_t at : {size_t{0}, size_t{3}, size_t{40}, all.size() / 2, all.size() - 1})
+        for (double separation : {0.1, 30.0, 400.0}) {
+            w = make_query_window(48000, 2048, 1024, separation, all[at].level_db);
+            std::vector<Peak> want;
+            for (const Peak &c : all) {
+                bool clear = c.level_db >= w.noise_floor_db && want.size() < MAX_TOP_PEAKS;
+                for (const Peak &p : want)
+                    clear = clear && std::fabs(c.frequency_hz - p.frequency_hz) > separation;
+                if (clear) want.push_back(c);
+            }
+            const int64_t got = analyze_channel(&work, wav, 0, w, MAX_TOP_PEAKS, out, MAX_TOP_PEAKS,
+                                                work.levels(), work.magnitudes());
+            ASSERT_EQ(got, static_cast<int64_t>(want.size())) << at << " " << separation;
+            for (size_t k = 0; k < want.size(); ++k) {
+                EXPECT_NEAR(out[k].frequency_hz, want[k].frequency_hz, 1e-9)
+                    << at << " " << separation << " " << k;
+                EXPECT_NEAR(out[k].level_db, want[k].level_db, 1e-9) << at << " " << separation << " " << k;
+            }
+        }
+}
+
 } // namespace
