@@ -9,8 +9,8 @@
 # of the same pipe, with its peak memory; the first two again with --html,
 # with the page's size and peak memory. The first and the last row run in
 # turn with their floors, so both meet the machine in the same state. The
-# recordings are sparse files of silence, which flatters the scan (the
-# README says how much). The numpy figures need Debian's python3-numpy and
+# recordings are sparse files of silence, which flatters the scan; the
+# first row runs again on noise. The numpy figures need Debian's python3-numpy and
 # python3-scipy.
 # Usage: bench/scan.sh [BUILD_DIR] [RUNS]   (default: build, 5 runs per figure)
 set -euo pipefail
@@ -33,6 +33,13 @@ silence() { # FILE FORMAT_FIELDS BYTES
   python3 tests/tools/wavgen.py "$1" raw riff "fmt_=fmt:$2" "data/$3=z:0"
   truncate -s $(( 44 + $3 )) "$1"
   cat "$1" > /dev/null
+}
+noise() { # FILE BYTES: ten minutes of float stereo noise, 1.1 s of it over and over
+  python3 tests/tools/wavgen.py "$work/period.wav" f32 ch=2 frames=52800 noise=0.5
+  { python3 tests/tools/wavgen.py - raw riff "fmt_=fmt:3,2,48000,32" "data/$2=z:0"
+    for _ in $(seq $(( $2 / 422400 + 1 ))); do tail -c +45 "$work/period.wav"; done; } > "$1"
+  truncate -s $(( 44 + $2 )) "$1"
+  rm "$work/period.wav"
 }
 middle() { # the median of the numbers on standard input, one a line
   sort -n | awk -v m=$(( (runs + 1) / 2 )) 'NR == m'
@@ -77,6 +84,9 @@ t0=${EPOCHREALTIME/[.,]/}
 for s in $(seq 0 599); do "$build/tonesift" --input "$work/f32.wav" --at "$s" --csv > /dev/null; done
 row "600 points, 10 min float32 stereo" "$t" "$c" "cat of the file; 600 tonesift runs $(( (${EPOCHREALTIME/[.,]/} - t0) / 1000 )) ms; their arithmetic alone, one thread, $(arithmetic 600) ms; $(peer "$work/f32.wav" 1)"
 page_row "  the same with --html" "$work/f32.wav" 1
+noise "$work/f32.wav" $(( 600 * 48000 * 8 ))
+read -r t c <<< "$(paired_ms "$scan" --input "$work/f32.wav" --every 1 --csv -- cat "$work/f32.wav")"
+row "  the same on noise" "$t" "$c" "cat of the file"
 rm "$work/f32.wav"
 
 silence "$work/i24.wav" 1,2,48000,24 $(( 600 * 48000 * 6 ))
