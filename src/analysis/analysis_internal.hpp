@@ -38,8 +38,8 @@ void fft_forward_windowed(const double *samples, const double *window, double *r
 // The window's relative amplitude response at a fractional bin offset.
 double peak_correction_factor(double offset);
 
-// hypot of finite x and y, the same value on every platform: that of the C
-// library's steps without fused multiply-add.
+// hypot of x and y, the same value on every platform where both are finite:
+// that of the C library's steps without fused multiply-add.
 double exact_hypot(double x, double y);
 
 // out[k] = exact_hypot(re[k], im[k]) * scale for k < count; out may be re.

@@ -9,8 +9,8 @@
 // hypot by the C library's own steps where it has no fused multiply-add
 // (a rounded square root, then one correction from the two exact remainders),
 // written out so that every platform makes the same value: the libraries
-// disagree in the last bit, and several use the fused steps. Both inputs
-// finite.
+// disagree in the last bit, and several use the fused steps. A NaN or an
+// infinity goes to the library's own.
 static constexpr double LARGE = 0x1p+511, TINY = 0x1p-511, SCALE = 0x1p-600, EPS = 0x1p-54;
 
 static double corrected_root(double ax, double ay) {
@@ -64,13 +64,15 @@ double exact_hypot(double x, double y) {
         const __m256d x = _mm256_andnot_pd(sign, _mm256_loadu_pd(re + k));
         const __m256d y = _mm256_andnot_pd(sign, _mm256_loadu_pd(im + k));
         const __m256d ax = _mm256_max_pd(x, y), ay = _mm256_min_pd(x, y);
-        // Ordered compares: a NaN or infinity fails `plain` too.
-        const __m256d plain = _mm256_and_pd(
-            _mm256_and_pd(_mm256_cmp_pd(ax, large, _CMP_LE_OQ), _mm256_cmp_pd(ay, tiny, _CMP_GE_OQ)),
-            _mm256_cmp_pd(ay, _mm256_mul_pd(ax, eps), _CMP_GT_OQ));
+        // On the parts themselves, as max and min pass over a NaN: the
+        // ordered compares fail for a NaN or an infinity.
+        const __m256d in_range = _mm256_and_pd(_mm256_cmp_pd(x, large, _CMP_LE_OQ),
+                                               _mm256_cmp_pd(y, large, _CMP_LE_OQ));
+        const __m256d plain = _mm256_and_pd(_mm256_cmp_pd(ay, tiny, _CMP_GE_OQ),
+                                            _mm256_cmp_pd(ay, _mm256_mul_pd(ax, eps), _CMP_GT_OQ));
         // A zero part (the DC bin's, or silence) leaves the other as it is.
         const __m256d zero = _mm256_cmp_pd(ay, _mm256_setzero_pd(), _CMP_EQ_OQ);
-        if (_mm256_movemask_pd(_mm256_or_pd(plain, zero)) != 0xF) {
+        if (_mm256_movemask_pd(_mm256_and_pd(in_range, _mm256_or_pd(plain, zero))) != 0xF) {
             for (uint64_t i = k; i < k + 4; ++i) out[i] = exact_hypot(re[i], im[i]) * scale;
             continue;
         }
