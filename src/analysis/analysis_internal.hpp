@@ -42,7 +42,7 @@ double peak_correction_factor(double offset);
 // that of the C library's steps without fused multiply-add.
 double exact_hypot(double x, double y);
 
-// out[k] = exact_hypot(re[k], im[k]) * scale for k < count; out may be re.
+// out[k] = exact_hypot(re[k], im[k]) * scale for k < count; out may be re or im.
 void scaled_magnitudes(const double *re, const double *im, double *out, uint64_t count, double scale);
 
 // A local maximum of the levels on its way to being a peak. Its offset and
