@@ -35,9 +35,10 @@ silence() { # FILE FORMAT_FIELDS BYTES
   cat "$1" > /dev/null
 }
 noise() { # FILE BYTES: ten minutes of float stereo noise, 1.1 s of it over and over
-  python3 tests/tools/wavgen.py "$work/period.wav" f32 ch=2 frames=52800 noise=0.5
+  local frames=52800
+  python3 tests/tools/wavgen.py "$work/period.wav" f32 ch=2 frames=$frames noise=0.5
   { python3 tests/tools/wavgen.py - raw riff "fmt_=fmt:3,2,48000,32" "data/$2=z:0"
-    for _ in $(seq $(( $2 / 422400 + 1 ))); do tail -c +45 "$work/period.wav"; done; } > "$1"
+    for _ in $(seq $(( $2 / (frames * 8) + 1 ))); do tail -c +45 "$work/period.wav"; done; } > "$1"
   truncate -s $(( 44 + $2 )) "$1"
   rm "$work/period.wav"
 }

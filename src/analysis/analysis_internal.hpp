@@ -52,6 +52,6 @@ void scaled_magnitudes(const double *re, const double *im, double *out, uint64_t
 struct PeakCandidate {
     double level_db;
     double frequency_hz;
-    uint32_t bin;
+    uint64_t bin;
     bool exact; // level_db and frequency_hz are the candidate's
 };

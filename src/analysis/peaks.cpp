@@ -33,7 +33,7 @@ static uint64_t find_candidates(const double *levels, uint64_t bins, double floo
     uint64_t count = 0;
     for (uint64_t i = 1; i + 1 < bins; ++i) {
         const double bound = levels[i] + CORRECTION_BOUND_DB;
-        out[count] = {bound, 0.0, static_cast<uint32_t>(i), false};
+        out[count] = {bound, 0.0, i, false};
         count += (levels[i] > levels[i - 1]) & (levels[i] > levels[i + 1]) & !(floor_db > bound);
     }
     return count;
