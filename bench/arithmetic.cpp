@@ -1,8 +1,8 @@
 // The arithmetic of a scan alone: POINTS points of a stereo recording of
-// silence, each channel's spectrum and peaks as the scan computes them, from
+// silence (or with a third argument, `noise`, of uniform noise), each channel's spectrum and peaks as the scan computes them, from
 // frames already in memory (no file, no conversion, no output). Prints the
 // milliseconds taken.
-//   arithmetic POINTS WINDOW
+//   arithmetic POINTS WINDOW [noise]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +20,13 @@ int main(int argc, char **argv) {
     wav.from_pipe = true;
     wav.kept = static_cast<double *>(std::calloc(2 * frames, sizeof(double)));
     wav.kept_span = WavSpan{0, frames, 0, 2};
+    if (wav.kept && argc > 3) {
+        uint64_t x = 88172645463325252u; // xorshift: the same noise every run
+        for (uint64_t i = 0; i < 2 * frames; ++i) {
+            x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+            wav.kept[i] = static_cast<double>(x >> 11) * 0x1p-53 - 0.5;
+        }
+    }
     SpectrumWork work;
     if (!wav.kept || !spectrum_work_init(&work, n)) return 1;
     ChannelResult result;
@@ -30,7 +37,7 @@ int main(int argc, char **argv) {
         const QueryWindow window = make_query_window(wav.sample_rate, sample, n, 0.0, -80.0);
         for (uint32_t c = 0; c < 2; ++c) {
             const int64_t got = analyze_channel(&work, wav, c, window, 5, result.top_peaks, MAX_TOP_PEAKS,
-                                                work.levels(), work.magnitudes());
+                                                nullptr, nullptr);
             if (got < 0) return 1;
             found += static_cast<uint64_t>(got);
         }

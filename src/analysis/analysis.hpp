@@ -111,6 +111,8 @@ bool spectrum_db(SpectrumWork *work, const WavData &wav, uint32_t channel, int32
 // Writes up to min(max_peaks, capacity) peaks of the window to `out`,
 // strongest first, and returns their number, leaving the channel's levels
 // and magnitudes (n/2 each) in `levels` and `magnitudes` for the chart; -1
-// only when the window can't be read (`out` untouched).
+// only when the window can't be read (`out` untouched). With `levels` null
+// no spectrum is left, and only the bins that decide the peaks have their
+// magnitudes and levels made: the same peaks, sooner.
 int64_t analyze_channel(SpectrumWork *work, const WavData &wav, uint32_t channel, const QueryWindow &window,
                         uint64_t max_peaks, Peak *out, uint64_t capacity, double *levels, double *magnitudes);

@@ -2,6 +2,7 @@
 // the window, the transforms and the peak interpolation's correction.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 constexpr double TWO_PI = 6.283185307179586;
@@ -44,6 +45,20 @@ double exact_hypot(double x, double y);
 
 // out[k] = exact_hypot(re[k], im[k]) * scale for k < count; out may be re or im.
 void scaled_magnitudes(const double *re, const double *im, double *out, uint64_t count, double scale);
+
+// A bin's magnitude times this is its amplitude.
+inline double magnitude_scale(uint64_t n) { return 4.0 / static_cast<double>(n); }
+
+// The level in dB of a bin's magnitude; `floor_db` for a magnitude of zero.
+inline double level_of(double magnitude, double floor_db) {
+    return magnitude > 0.0 ? 20.0 * std::log10(magnitude) : floor_db;
+}
+
+struct SpectrumWork;
+struct WavData;
+// The window's frames from `start` (silence outside the file), weighted and
+// transformed into the work's parts; false when they can't be read.
+bool windowed_transform(SpectrumWork *work, const WavData &wav, uint32_t channel, int32_t start);
 
 // A local maximum of the levels on its way to being a peak. Its offset and
 // level cost a division, a sine and a logarithm, and most of a noisy

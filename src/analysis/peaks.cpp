@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "analysis/analysis.hpp"
 #include "analysis/analysis_internal.hpp"
@@ -39,12 +40,127 @@ static uint64_t find_candidates(const double *levels, uint64_t bins, double floo
     return count;
 }
 
-// A candidate's offset between bins, frequency and corrected level.
-static void refine(PeakCandidate *cand, const double *levels, const double *mags, double resolution_hz) {
+// A transform's bins before their magnitudes and levels are made: the sum
+// of the squared parts tells nearly every comparison of two levels, and
+// each bin's magnitude and level are worked out only where it can't.
+struct Squares {
+    const double *re, *im;
+    // re^2 + im^2 where it orders levels (from lo, a magnitude of 1e-9 and
+    // far above the floor's 1e-10, to 2^1000), `zero` where both parts are
+    // 0 (whose level is the floor's -200 dB), NaN elsewhere.
+    double *q;
+    double scale; // magnitude_scale(n)
+    double zero;
+    double offset_db;
+    double highest; // the highest q in range, or 0
+
+    double magnitude(uint64_t k) const { return exact_hypot(re[k], im[k]) * scale; }
+    double level(uint64_t k) const { return level_of(magnitude(k), ANALYSIS_FLOOR_DB); }
+};
+
+// In range, the squares and the magnitudes differ by a few units in the last
+// place, and two squares 2^-20 apart are levels apart by far more than the
+// logarithm's error.
+static constexpr double SQUARES_HIGH = 0x1p+1000, CLOSER = 1.0 + 0x1p-20, FARTHER = 1.0 - 0x1p-20;
+
+// Two bins at a time; both lanes' steps are the scalar ones.
+typedef double Pair __attribute__((vector_size(16)));
+typedef int64_t PairMask __attribute__((vector_size(16)));
+
+static Squares squares_of(SpectrumWork *work) {
+    const uint64_t n = work->n, bins = n / 2;
+    // The upper half of the transform is never looked at: its room takes q.
+    Squares s{work->re(), work->im(), work->re() + bins, magnitude_scale(n), 0.0, 0.0, 0.0};
+    const double lo = 1e-18 / (s.scale * s.scale);
+    // Below lo by a power of two: below every square in range, even 2^-20 less.
+    s.zero = lo * 0.25;
+    s.offset_db = 20.0 * std::log10(s.scale) + CORRECTION_BOUND_DB + 0.01;
+    const Pair zero = {s.zero, s.zero}, unknown = {NAN, NAN};
+    Pair highest = {0.0, 0.0};
+    for (uint64_t k = 0; k < bins; k += 2) {
+        Pair r, i;
+        std::memcpy(&r, s.re + k, sizeof r);
+        std::memcpy(&i, s.im + k, sizeof i);
+        const Pair sq = r * r + i * i;
+        const PairMask in_range = (sq >= lo) & (sq <= SQUARES_HIGH);
+        const PairMask both_zero = (r == 0.0) & (i == 0.0);
+        const Pair q = both_zero ? zero : in_range ? sq : unknown;
+        std::memcpy(s.q + k, &q, sizeof q);
+        const PairMask higher = in_range & (sq > highest);
+        highest = higher ? sq : highest;
+    }
+    s.highest = highest[0] > highest[1] ? highest[0] : highest[1];
+    return s;
+}
+
+// Above the level of a bin plus the largest correction, for q in range:
+// log2 q is at most e + f - 1 + 0.0861 for q = 2^e f, and that is q's bits
+// read as a number over 2^52, less 1023; the bound tops the level by the
+// correction's 1.4237 dB and 0.01 dB more.
+static double level_bound(const Squares &s, double q) {
+    int64_t bits;
+    std::memcpy(&bits, &q, sizeof bits);
+    return 3.0102999566398120 * (static_cast<double>(bits) * 0x1p-52 - 1023.0 + 0.0861) + s.offset_db;
+}
+[[gnu::always_inline]] inline Pair level_bounds(const Squares &s, Pair q) {
+    PairMask bits;
+    std::memcpy(&bits, &q, sizeof bits);
+    return 3.0102999566398120 * (__builtin_convertvector(bits, Pair) * 0x1p-52 - 1023.0 + 0.0861) +
+           s.offset_db;
+}
+
+// Candidates in two lists: those whose bound is at least `high` from the
+// front, the others back from `room` - 1 (together fewer than bins / 2).
+struct CandidateLists {
+    uint64_t high, low;
+};
+
+// Bounds this far under the highest bin's make the second list: on noise a
+// few dozen candidates make the first, and the selection rarely needs more.
+static constexpr double FIRST_LIST_DB = 4.0;
+
+// find_candidates' candidates, with only the levels the squares can't order
+// worked out: a bin is surely above another (or below it) when its square
+// is in range and that of the other is in range and 2^-20 apart, or zero.
+static CandidateLists find_candidates(const Squares &s, uint64_t bins, double floor_db, PeakCandidate *out,
+                                      uint64_t room, double high) {
+    CandidateLists lists{0, 0};
+    const double *q = s.q, zero = s.zero;
+    const Pair none = {-INFINITY, -INFINITY}, unknown = {NAN, NAN};
+    // bins - 2 inner bins, an even number.
+    for (uint64_t i = 1; i + 1 < bins; i += 2) {
+        Pair l, c, r;
+        std::memcpy(&l, q + i - 1, sizeof l);
+        std::memcpy(&c, q + i, sizeof c);
+        std::memcpy(&r, q + i + 1, sizeof r);
+        const PairMask peak = (c > l * CLOSER) & (c > r * CLOSER);
+        const PairMask below = (c < l * FARTHER) | (c < r * FARTHER) |
+                               ((c == zero) & ((l == zero) | (r == zero)));
+        // A bound for a surely local maximum, -inf for none, NaN for "can't tell".
+        const Pair told = peak ? level_bounds(s, c) : below ? none : unknown;
+        for (uint64_t lane = 0; lane < 2; ++lane) {
+            const uint64_t k = i + lane;
+            double bound = told[lane];
+            if (bound != bound) {
+                const double level = s.level(k);
+                const bool is_peak = level > s.level(k - 1) && level > s.level(k + 1);
+                bound = is_peak ? level + CORRECTION_BOUND_DB : -INFINITY;
+            }
+            const PeakCandidate cand{bound, 0.0, k, false};
+            out[lists.high] = cand;
+            out[room - 1 - lists.low] = cand;
+            const bool kept = !(floor_db > bound) & (bound > -INFINITY), first = bound >= high;
+            lists.high += kept & first;
+            lists.low += kept & !first;
+        }
+    }
+    return lists;
+}
+
+// A candidate's offset between bins, frequency and corrected level, from
+// the magnitudes of its bin (b) and its neighbours (a, c) and its level.
+static void refine(PeakCandidate *cand, double a, double b, double c, double level, double resolution_hz) {
     const uint64_t i = cand->bin;
-    double a = mags[i - 1];
-    double b = mags[i];
-    double c = mags[i + 1];
     double delta = ((c - a) + (c - a)) / (((b + b) + a) + c);
     double factor;
     if (i == 1) {
@@ -58,7 +174,7 @@ static void refine(PeakCandidate *cand, const double *levels, const double *mags
         if (delta < -0.5) delta = -0.5;
         factor = peak_correction_factor(delta);
     }
-    cand->level_db = levels[i] - 20.0 * std::log10(factor);
+    cand->level_db = level - 20.0 * std::log10(factor);
     cand->frequency_hz = (static_cast<double>(i) + delta) * resolution_hz;
     cand->exact = true;
 }
@@ -67,25 +183,51 @@ int64_t analyze_channel(SpectrumWork *work, const WavData &wav, uint32_t channel
                         uint64_t max_peaks, Peak *out, uint64_t capacity, double *levels,
                         double *magnitudes) {
     const uint64_t bins = work->n / 2;
-    if (!spectrum_db(work, wav, channel, window.window_start, ANALYSIS_FLOOR_DB, levels, magnitudes))
-        return -1;
     PeakCandidate *candidates = work->candidates;
-    const uint64_t count = find_candidates(levels, bins, window.noise_floor_db, candidates);
+    const uint64_t room = bins / 2;
+    CandidateLists lists{0, 0};
+    Squares squares{};
+    double high = -INFINITY;
+    if (levels) {
+        if (!spectrum_db(work, wav, channel, window.window_start, ANALYSIS_FLOOR_DB, levels, magnitudes))
+            return -1;
+        lists.high = find_candidates(levels, bins, window.noise_floor_db, candidates);
+    } else {
+        if (!windowed_transform(work, wav, channel, window.window_start)) return -1;
+        squares = squares_of(work);
+        high = level_bound(squares, squares.highest) - FIRST_LIST_DB;
+        lists = find_candidates(squares, bins, window.noise_floor_db, candidates, room, high);
+    }
 
     // The candidates are taken strongest first from a heap, as from the
     // sorted list, but only as many as the selection looks at. One whose
     // level is still a bound is worked out when it comes to the top, and
     // goes back in (or out, under the floor). A bound is never reached by
     // the level it stands for, so a worked-out candidate at the top comes
-    // before every other.
-    std::make_heap(candidates, candidates + count, comes_after);
+    // before every other. The second list joins the heap only when its
+    // top falls under the first's bounds, all above the second's.
+    std::make_heap(candidates, candidates + lists.high, comes_after);
     uint64_t limit = max_peaks < capacity ? max_peaks : capacity;
     uint64_t taken = 0;
-    for (uint64_t left = count; left > 0 && taken < limit;) {
+    for (uint64_t left = lists.high; (left > 0 || lists.low > 0) && taken < limit;) {
+        if (lists.low > 0 && (left == 0 || !(candidates[0].level_db >= high))) {
+            // The two may overlap; the order within a heap's input is free.
+            std::memmove(candidates + left, candidates + (room - lists.low),
+                         static_cast<size_t>(lists.low) * sizeof(PeakCandidate));
+            left += lists.low;
+            lists.low = 0;
+            std::make_heap(candidates, candidates + left, comes_after);
+        }
         std::pop_heap(candidates, candidates + left, comes_after);
         PeakCandidate &cand = candidates[left - 1];
         if (!cand.exact) {
-            refine(&cand, levels, magnitudes, window.resolution_hz);
+            const uint64_t i = cand.bin;
+            if (levels)
+                refine(&cand, magnitudes[i - 1], magnitudes[i], magnitudes[i + 1], levels[i],
+                       window.resolution_hz);
+            else
+                refine(&cand, squares.magnitude(i - 1), squares.magnitude(i), squares.magnitude(i + 1),
+                       squares.level(i), window.resolution_hz);
             if (window.noise_floor_db > cand.level_db) --left;
             else std::push_heap(candidates, candidates + left, comes_after);
             continue;

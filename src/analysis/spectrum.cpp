@@ -1,5 +1,3 @@
-#include <cmath>
-
 #include "analysis/analysis.hpp"
 #include "analysis/analysis_internal.hpp"
 #include "base/heap.hpp"
@@ -30,21 +28,25 @@ bool spectrum_work_init(SpectrumWork *work, uint64_t n, uint64_t kept) {
     return true;
 }
 
-bool spectrum_db(SpectrumWork *work, const WavData &wav, uint32_t channel, int32_t start, double floor_db,
-                 double *levels, double *magnitudes) {
+bool windowed_transform(SpectrumWork *work, const WavData &wav, uint32_t channel, int32_t start) {
     const uint64_t n = work->n;
     double *re = work->re();
-    double *im = work->im();
     // Frames outside the file come back as silence. The raw bytes pass
     // through the real parts' room, which the transform fills afterwards.
     if (!wav_read_channel(&wav, channel, start, n, work->samples(), reinterpret_cast<unsigned char *>(re),
                           n * sizeof(double)))
         return false;
-    fft_forward_windowed(work->samples(), work->window, re, im, n, work->twiddles);
+    fft_forward_windowed(work->samples(), work->window, re, work->im(), n, work->twiddles);
+    return true;
+}
 
+bool spectrum_db(SpectrumWork *work, const WavData &wav, uint32_t channel, int32_t start, double floor_db,
+                 double *levels, double *magnitudes) {
+    if (!windowed_transform(work, wav, channel, start)) return false;
     // Magnitudes and levels may replace the parts they are made from.
+    const uint64_t bins = work->n / 2;
     double *m = magnitudes ? magnitudes : levels;
-    scaled_magnitudes(re, im, m, n / 2, 4.0 / static_cast<double>(n));
-    for (uint64_t k = 0; k < n / 2; ++k) levels[k] = m[k] > 0.0 ? 20.0 * std::log10(m[k]) : floor_db;
+    scaled_magnitudes(work->re(), work->im(), m, bins, magnitude_scale(work->n));
+    for (uint64_t k = 0; k < bins; ++k) levels[k] = level_of(m[k], floor_db);
     return true;
 }

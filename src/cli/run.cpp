@@ -64,8 +64,8 @@ static bool analyze_channels(const Options &o, const WavData &wav, const WavSpan
         const uint64_t i = report->result_count;
         ChannelResult &slot = report->results[i];
         slot.channel = reads.channel + k;
-        double *levels = spectra ? work->kept_levels(i) : work->levels();
-        double *magnitudes = spectra ? work->kept_magnitudes(i) : work->magnitudes();
+        double *levels = spectra ? work->kept_levels(i) : nullptr;
+        double *magnitudes = spectra ? work->kept_magnitudes(i) : nullptr;
         int64_t found = analyze_channel(work, wav, slot.channel, report->window, static_cast<uint64_t>(o.top),
                                         slot.top_peaks, MAX_TOP_PEAKS, levels, magnitudes);
         if (found < 0) return false;

@@ -106,8 +106,10 @@ bool answer_point(const ScanOptions &o, const WavData &wav, SpectrumWork *work, 
     for (uint32_t k = 0; k < channels; ++k) {
         ChannelResult &r = results[k];
         r.channel = reads.channel + k;
+        // The page's picture needs every level; without one, only those that count are made.
+        double *levels = picture ? work->levels() : nullptr;
         const int64_t found = analyze_channel(work, wav, r.channel, window, static_cast<uint64_t>(o.top),
-                                              r.top_peaks, MAX_TOP_PEAKS, work->levels(), work->magnitudes());
+                                              r.top_peaks, MAX_TOP_PEAKS, levels, work->magnitudes());
         if (found < 0) return false;
         r.peak_count = static_cast<uint64_t>(found);
         if (picture) scan_picture_take(picture, p.ordinal, p.seconds, k, work->levels(), r);

@@ -175,8 +175,9 @@ TEST(Magnitude, HypotIsTheLibrarysOnEveryPathAndEveryLane) {
 
 // The peaks of noise and a few tones against every candidate worked out,
 // sorted and walked as written: the analysis works most of them out only
-// when they could come next, and must pick the same peaks in the same order,
-// with floors at the candidates' own levels (equal passes).
+// when they could come next (and without a spectrum to leave, most levels
+// not at all), and must pick the same peaks in the same order, with floors
+// at the candidates' own levels (equal passes).
 TEST(AnalyzeChannel, PeaksOfNoiseAsFromTheWholeSortedList) {
     std::mt19937 gen(7);
     std::uniform_real_distribution<double> d(-0.5, 0.5);
@@ -213,8 +214,8 @@ TEST(AnalyzeChannel, PeaksOfNoiseAsFromTheWholeSortedList) {
                     clear = clear && std::fabs(c.frequency_hz - p.frequency_hz) > separation;
                 if (clear) want.push_back(c);
             }
-            const int64_t got = analyze_channel(&work, wav, 0, w, MAX_TOP_PEAKS, out, MAX_TOP_PEAKS,
-                                                work.levels(), work.magnitudes());
+            const int64_t got = analyze_channel(&work, wav, 0, w, MAX_TOP_PEAKS, out, MAX_TOP_PEAKS, nullptr,
+                                                nullptr);
             ASSERT_EQ(got, static_cast<int64_t>(want.size())) << at << " " << separation;
             for (size_t k = 0; k < want.size(); ++k) {
                 EXPECT_NEAR(out[k].frequency_hz, want[k].frequency_hz, 1e-9)
@@ -222,6 +223,54 @@ TEST(AnalyzeChannel, PeaksOfNoiseAsFromTheWholeSortedList) {
                 EXPECT_NEAR(out[k].level_db, want[k].level_db, 1e-9) << at << " " << separation << " " << k;
             }
         }
+}
+
+// Without a spectrum to leave, most bins are ordered by their squared parts
+// and levels are made only where those can't tell. The peaks must be those
+// of the whole spectrum, bit for bit, on every kind of window: noise at
+// scales where magnitudes cross 1e-9 and the floor's 1e-10, squares that
+// underflow, parts that overflow, flat spectra of an impulse (every
+// comparison a tie or all but one), silence.
+TEST(AnalyzeChannel, PeaksWithoutTheSpectrumAreTheWholeSpectrums) {
+    std::mt19937_64 gen(45);
+    std::uniform_real_distribution<double> d(-1.0, 1.0);
+    SpectrumWork works[3];
+    for (uint64_t k = 0; k < 3; ++k) ASSERT_TRUE(spectrum_work_init(&works[k], 1024u << k));
+    for (int round = 0; round < 240; ++round) {
+        SpectrumWork &work = works[round % 3];
+        const uint64_t n = work.n;
+        const int shape = round / 3 % 8;
+        const double scale = shape == 1 ? std::pow(10.0, -7.0 - d(gen) * 1.5) : shape == 2 ? 1e-300 : 1e306;
+        std::vector<double> x(2 * n, 0.0);
+        const QueryWindow at = make_query_window(48000, static_cast<uint32_t>(n), n, 0.0, 0.0);
+        const auto start = static_cast<size_t>(at.window_start);
+        for (size_t i = 0; i < x.size(); ++i) {
+            const double tone = std::sin(static_cast<double>(i) * 0.37) * 0.3;
+            x[i] = shape == 0   ? d(gen) * 0.1 + tone
+                   : shape <= 3 ? (i % 7 || shape < 3 ? d(gen) * scale : 1.7e308)
+                                : 0.0;
+        }
+        if (shape == 4 || shape == 5) x[start + (shape == 4 ? gen() % n : 0)] = d(gen);
+        if (shape == 6) x[start + gen() % n] = x[start + gen() % n] = 0.5;
+        const MemoryWav wav(x, 1);
+        for (double floor_db : {-1e9, -80.0, -201.0})
+            for (double separation : {0.0, 0.1, 900.0}) {
+                const QueryWindow w = make_query_window(48000, static_cast<uint32_t>(n), n, separation,
+                                                        floor_db);
+                Peak want[MAX_TOP_PEAKS], got[MAX_TOP_PEAKS];
+                const int64_t wanted = analyze_channel(&work, wav, 0, w, MAX_TOP_PEAKS, want, MAX_TOP_PEAKS,
+                                                       work.levels(), work.magnitudes());
+                ASSERT_EQ(
+                    analyze_channel(&work, wav, 0, w, MAX_TOP_PEAKS, got, MAX_TOP_PEAKS, nullptr, nullptr),
+                    wanted)
+                    << round << " " << floor_db << " " << separation;
+                ASSERT_EQ(std::memcmp(got, want, static_cast<size_t>(wanted) * sizeof(Peak)), 0) << round;
+                // A flat spectrum and silence have no local maximum.
+                if (shape == 5 || shape == 7) {
+                    ASSERT_EQ(wanted, 0) << round;
+                }
+            }
+    }
 }
 
 } // namespace
