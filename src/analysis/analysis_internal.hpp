@@ -57,8 +57,11 @@ inline double level_of(double magnitude, double floor_db) {
 struct SpectrumWork;
 struct WavData;
 // The window's frames from `start` (silence outside the file), weighted and
-// transformed into the work's parts; false when they can't be read.
-bool windowed_transform(SpectrumWork *work, const WavData &wav, uint32_t channel, int32_t start);
+// transformed into the work's parts; false when they can't be read. With
+// `silent`, a window of zeros is told there and not transformed: each
+// weight and butterfly would leave its parts 0.
+bool windowed_transform(SpectrumWork *work, const WavData &wav, uint32_t channel, int32_t start,
+                        bool *silent);
 
 // A local maximum of the levels on its way to being a peak. Its offset and
 // level cost a division, a sine and a logarithm, and most of a noisy

@@ -193,7 +193,10 @@ int64_t analyze_channel(SpectrumWork *work, const WavData &wav, uint32_t channel
             return -1;
         lists.high = find_candidates(levels, bins, window.noise_floor_db, candidates);
     } else {
-        if (!windowed_transform(work, wav, channel, window.window_start)) return -1;
+        bool silent;
+        if (!windowed_transform(work, wav, channel, window.window_start, &silent)) return -1;
+        // Every bin's level is the floor's: no local maximum.
+        if (silent) return 0;
         squares = squares_of(work);
         high = level_bound(squares, squares.highest) - FIRST_LIST_DB;
         lists = find_candidates(squares, bins, window.noise_floor_db, candidates, room, high);

@@ -28,7 +28,15 @@ bool spectrum_work_init(SpectrumWork *work, uint64_t n, uint64_t kept) {
     return true;
 }
 
-bool windowed_transform(SpectrumWork *work, const WavData &wav, uint32_t channel, int32_t start) {
+// Whether every sample is 0 or -0: most windows end the look at their first.
+static bool all_zero(const double *samples, uint64_t n) {
+    for (uint64_t i = 0; i < n; ++i)
+        if (samples[i] != 0.0) return false;
+    return true;
+}
+
+bool windowed_transform(SpectrumWork *work, const WavData &wav, uint32_t channel, int32_t start,
+                        bool *silent) {
     const uint64_t n = work->n;
     double *re = work->re();
     // Frames outside the file come back as silence. The raw bytes pass
@@ -36,13 +44,14 @@ bool windowed_transform(SpectrumWork *work, const WavData &wav, uint32_t channel
     if (!wav_read_channel(&wav, channel, start, n, work->samples(), reinterpret_cast<unsigned char *>(re),
                           n * sizeof(double)))
         return false;
+    if (silent && (*silent = all_zero(work->samples(), n))) return true;
     fft_forward_windowed(work->samples(), work->window, re, work->im(), n, work->twiddles);
     return true;
 }
 
 bool spectrum_db(SpectrumWork *work, const WavData &wav, uint32_t channel, int32_t start, double floor_db,
                  double *levels, double *magnitudes) {
-    if (!windowed_transform(work, wav, channel, start)) return false;
+    if (!windowed_transform(work, wav, channel, start, nullptr)) return false;
     // Magnitudes and levels may replace the parts they are made from.
     const uint64_t bins = work->n / 2;
     double *m = magnitudes ? magnitudes : levels;
