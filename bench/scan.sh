@@ -8,10 +8,11 @@
 # script; one hour of 24-bit stereo through a pipe, every 1 s, against wc -c
 # of the same pipe, with its peak memory; the first two again with --html,
 # with the page's size and peak memory. The first and the last row run in
-# turn with their floors, so both meet the machine in the same state. The
-# recordings are sparse files of silence, which flatters the scan; the
-# first row runs again on noise. The numpy figures need Debian's python3-numpy and
-# python3-scipy.
+# turn with their floors, so both meet the machine in the same state. Digital
+# silence is answered without a transform, so the sparse files of silence
+# flatter the scan: the first row runs again on noise (1.1 s of it over and
+# over, a real file), and the second runs on noise only. The numpy figures
+# need Debian's python3-numpy and python3-scipy.
 # Usage: bench/scan.sh [BUILD_DIR] [RUNS]   (default: build, 5 runs per figure)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,12 +35,12 @@ silence() { # FILE FORMAT_FIELDS BYTES
   truncate -s $(( 44 + $3 )) "$1"
   cat "$1" > /dev/null
 }
-noise() { # FILE BYTES: ten minutes of float stereo noise, 1.1 s of it over and over
-  local frames=52800
-  python3 tests/tools/wavgen.py "$work/period.wav" f32 ch=2 frames=$frames noise=0.5
-  { python3 tests/tools/wavgen.py - raw riff "fmt_=fmt:3,2,48000,32" "data/$2=z:0"
-    for _ in $(seq $(( $2 / (frames * 8) + 1 ))); do tail -c +45 "$work/period.wav"; done; } > "$1"
-  truncate -s $(( 44 + $2 )) "$1"
+noise() { # FILE ENCODING FORMAT_FIELDS BYTES: stereo noise, 1.1 s of it over and over
+  local frames=52800 bits=${3##*,}
+  python3 tests/tools/wavgen.py "$work/period.wav" "$2" ch=2 frames=$frames noise=0.5
+  { python3 tests/tools/wavgen.py - raw riff "fmt_=fmt:$3" "data/$4=z:0"
+    for _ in $(seq $(( $4 / (frames * bits / 4) + 1 ))); do tail -c +45 "$work/period.wav"; done; } > "$1"
+  truncate -s $(( 44 + $4 )) "$1"
   rm "$work/period.wav"
 }
 middle() { # the median of the numbers on standard input, one a line
@@ -68,8 +69,8 @@ paired_ms() { # A... -- B...: "MEDIAN_A MEDIAN_B", A and B run in turn, so that 
     printf '%s\n' $v | middle | awk '{ printf "%.1f ", $1 / 1000 }'
   done
 }
-arithmetic() { # POINTS: the median ms of their spectra and peaks alone, window 4096, one thread
-  for _ in $(seq "$runs"); do "$work/arithmetic" "$1" 4096; done | middle
+arithmetic() { # POINTS [noise]: the median ms of their spectra and peaks alone, window 4096, one thread
+  for _ in $(seq "$runs"); do "$work/arithmetic" "$1" 4096 ${2:-}; done | middle
 }
 row() { printf '%-40s %10s ms %10s ms  %s\n' "$1" "$2" "$3" "$4"; }
 page_row() { # LABEL FILE EVERY: the same scan with --html, its page's size and peak memory
@@ -85,14 +86,15 @@ t0=${EPOCHREALTIME/[.,]/}
 for s in $(seq 0 599); do "$build/tonesift" --input "$work/f32.wav" --at "$s" --csv > /dev/null; done
 row "600 points, 10 min float32 stereo" "$t" "$c" "cat of the file; 600 tonesift runs $(( (${EPOCHREALTIME/[.,]/} - t0) / 1000 )) ms; their arithmetic alone, one thread, $(arithmetic 600) ms; $(peer "$work/f32.wav" 1)"
 page_row "  the same with --html" "$work/f32.wav" 1
-noise "$work/f32.wav" $(( 600 * 48000 * 8 ))
+noise "$work/f32.wav" f32 3,2,48000,32 $(( 600 * 48000 * 8 ))
 read -r t c <<< "$(paired_ms "$scan" --input "$work/f32.wav" --every 1 --csv -- cat "$work/f32.wav")"
-row "  the same on noise" "$t" "$c" "cat of the file"
+row "  the same on noise" "$t" "$c" "cat of the file; the arithmetic alone on noise $(arithmetic 600 noise) ms; $(peer "$work/f32.wav" 1)"
 rm "$work/f32.wav"
 
-silence "$work/i24.wav" 1,2,48000,24 $(( 600 * 48000 * 6 ))
-row "60,000 points, 10 min int24 stereo" "$(median_ms "$scan" --input "$work/i24.wav" --every 0.01 --csv)" "$(arithmetic 60000)" \
-  "the arithmetic alone, window 4096; $(peer "$work/i24.wav" 0.01)"
+# Silence is answered without a transform, so this row runs on noise.
+noise "$work/i24.wav" i24 1,2,48000,24 $(( 600 * 48000 * 6 ))
+row "60,000 points, 10 min int24 stereo noise" "$(median_ms "$scan" --input "$work/i24.wav" --every 0.01 --csv)" \
+  "$(arithmetic 60000 noise)" "the arithmetic alone, window 4096; $(peer "$work/i24.wav" 0.01)"
 page_row "  the same with --html" "$work/i24.wav" 0.01
 rm "$work/i24.wav"
 

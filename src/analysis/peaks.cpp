@@ -45,12 +45,11 @@ static uint64_t find_candidates(const double *levels, uint64_t bins, double floo
 // each bin's magnitude and level are worked out only where it can't.
 struct Squares {
     const double *re, *im;
-    // re^2 + im^2 where it orders levels (from lo, a magnitude of 1e-9 and
-    // far above the floor's 1e-10, to 2^1000), `zero` where both parts are
-    // 0 (whose level is the floor's -200 dB), NaN elsewhere.
+    // re^2 + im^2 where it orders levels (2^-1000 to 2^1000: no digit lost
+    // to underflow), -1 where both parts are 0, NaN elsewhere.
     double *q;
     double scale; // magnitude_scale(n)
-    double zero;
+    double zero;  // the square of a magnitude of 1e-10, whose level is a zero's -200 dB
     double offset_db;
     double highest; // the highest q in range, or 0
 
@@ -61,7 +60,8 @@ struct Squares {
 // In range, the squares and the magnitudes differ by a few units in the last
 // place, and two squares 2^-20 apart are levels apart by far more than the
 // logarithm's error.
-static constexpr double SQUARES_HIGH = 0x1p+1000, CLOSER = 1.0 + 0x1p-20, FARTHER = 1.0 - 0x1p-20;
+static constexpr double SQUARES_LOW = 0x1p-1000, SQUARES_HIGH = 0x1p+1000, CLOSER = 1.0 + 0x1p-20,
+                        FARTHER = 1.0 - 0x1p-20;
 
 // Two bins at a time; both lanes' steps are the scalar ones.
 typedef double Pair __attribute__((vector_size(16)));
@@ -71,18 +71,16 @@ static Squares squares_of(SpectrumWork *work) {
     const uint64_t n = work->n, bins = n / 2;
     // The upper half of the transform is never looked at: its room takes q.
     Squares s{work->re(), work->im(), work->re() + bins, magnitude_scale(n), 0.0, 0.0, 0.0};
-    const double lo = 1e-18 / (s.scale * s.scale);
-    // Below lo by a power of two: below every square in range, even 2^-20 less.
-    s.zero = lo * 0.25;
+    s.zero = 1e-20 / (s.scale * s.scale);
     s.offset_db = 20.0 * std::log10(s.scale) + CORRECTION_BOUND_DB + 0.01;
-    const Pair zero = {s.zero, s.zero}, unknown = {NAN, NAN};
+    const Pair zero = {-1.0, -1.0}, unknown = {NAN, NAN};
     Pair highest = {0.0, 0.0};
     for (uint64_t k = 0; k < bins; k += 2) {
         Pair r, i;
         std::memcpy(&r, s.re + k, sizeof r);
         std::memcpy(&i, s.im + k, sizeof i);
         const Pair sq = r * r + i * i;
-        const PairMask in_range = (sq >= lo) & (sq <= SQUARES_HIGH);
+        const PairMask in_range = (sq >= SQUARES_LOW) & (sq <= SQUARES_HIGH);
         const PairMask both_zero = (r == 0.0) & (i == 0.0);
         const Pair q = both_zero ? zero : in_range ? sq : unknown;
         std::memcpy(s.q + k, &q, sizeof q);
@@ -120,22 +118,26 @@ struct CandidateLists {
 static constexpr double FIRST_LIST_DB = 4.0;
 
 // find_candidates' candidates, with only the levels the squares can't order
-// worked out: a bin is surely above another (or below it) when its square
-// is in range and that of the other is in range and 2^-20 apart, or zero.
+// worked out: a bin is surely above another (or below it) when both squares
+// are in range or zero and 2^-20 apart, a zero's taken as `zero`; two zeros
+// are level.
 static CandidateLists find_candidates(const Squares &s, uint64_t bins, double floor_db, PeakCandidate *out,
                                       uint64_t room, double high) {
     CandidateLists lists{0, 0};
-    const double *q = s.q, zero = s.zero;
-    const Pair none = {-INFINITY, -INFINITY}, unknown = {NAN, NAN};
+    const double *q = s.q;
+    const Pair zero = {s.zero, s.zero}, none = {-INFINITY, -INFINITY}, unknown = {NAN, NAN};
     // bins - 2 inner bins, an even number.
     for (uint64_t i = 1; i + 1 < bins; i += 2) {
         Pair l, c, r;
         std::memcpy(&l, q + i - 1, sizeof l);
         std::memcpy(&c, q + i, sizeof c);
         std::memcpy(&r, q + i + 1, sizeof r);
+        const PairMask zl = l < 0.0, zc = c < 0.0, zr = r < 0.0;
+        l = zl ? zero : l;
+        c = zc ? zero : c;
+        r = zr ? zero : r;
         const PairMask peak = (c > l * CLOSER) & (c > r * CLOSER);
-        const PairMask below = (c < l * FARTHER) | (c < r * FARTHER) |
-                               ((c == zero) & ((l == zero) | (r == zero)));
+        const PairMask below = (c < l * FARTHER) | (c < r * FARTHER) | (zc & (zl | zr));
         // A bound for a surely local maximum, -inf for none, NaN for "can't tell".
         const Pair told = peak ? level_bounds(s, c) : below ? none : unknown;
         for (uint64_t lane = 0; lane < 2; ++lane) {

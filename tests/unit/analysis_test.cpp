@@ -227,10 +227,9 @@ TEST(AnalyzeChannel, PeaksOfNoiseAsFromTheWholeSortedList) {
 
 // Without a spectrum to leave, most bins are ordered by their squared parts
 // and levels are made only where those can't tell. The peaks must be those
-// of the whole spectrum, bit for bit, on every kind of window: noise at
-// scales where magnitudes cross 1e-9 and the floor's 1e-10, squares that
-// underflow, parts that overflow, flat spectra of an impulse (every
-// comparison a tie or all but one), silence.
+// of the whole spectrum, bit for bit, on every kind of window: noise with
+// magnitudes about the floor's 1e-10, squares that underflow, parts that overflow, flat spectra of an impulse
+// (every comparison a tie or all but one), bins of exactly 0 between others, silence.
 TEST(AnalyzeChannel, PeaksWithoutTheSpectrumAreTheWholeSpectrums) {
     std::mt19937_64 gen(45);
     std::uniform_real_distribution<double> d(-1.0, 1.0);
@@ -251,7 +250,13 @@ TEST(AnalyzeChannel, PeaksWithoutTheSpectrumAreTheWholeSpectrums) {
                                 : 0.0;
         }
         if (shape == 4 || shape == 5) x[start + (shape == 4 ? gen() % n : 0)] = d(gen);
-        if (shape == 6) x[start + gen() % n] = x[start + gen() % n] = 0.5;
+        // Weighted alike, impulses half a window apart leave every odd bin
+        // exactly 0: its level, -200 dB, above or below the even bins'.
+        if (shape == 6) {
+            const double a = std::pow(10.0, -1.0 - 2.0 * (d(gen) + 1.0));
+            x[start] = a * window_weight(n / 2, n);
+            x[start + n / 2] = a * window_weight(0, n);
+        }
         const MemoryWav wav(x, 1);
         for (double floor_db : {-1e9, -80.0, -201.0})
             for (double separation : {0.0, 0.1, 900.0}) {
