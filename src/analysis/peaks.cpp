@@ -95,11 +95,6 @@ static Squares squares_of(SpectrumWork *work) {
 // log2 q is at most e + f - 1 + 0.0861 for q = 2^e f, and that is q's bits
 // read as a number over 2^52, less 1023; the bound tops the level by the
 // correction's 1.4237 dB and 0.01 dB more.
-static double level_bound(const Squares &s, double q) {
-    int64_t bits;
-    std::memcpy(&bits, &q, sizeof bits);
-    return 3.0102999566398120 * (static_cast<double>(bits) * 0x1p-52 - 1023.0 + 0.0861) + s.offset_db;
-}
 [[gnu::always_inline]] inline Pair level_bounds(const Squares &s, Pair q) {
     PairMask bits;
     std::memcpy(&bits, &q, sizeof bits);
@@ -200,7 +195,7 @@ int64_t analyze_channel(SpectrumWork *work, const WavData &wav, uint32_t channel
         // Every bin's level is the floor's: no local maximum.
         if (silent) return 0;
         squares = squares_of(work);
-        high = level_bound(squares, squares.highest) - FIRST_LIST_DB;
+        high = level_bounds(squares, Pair{squares.highest, squares.highest})[0] - FIRST_LIST_DB;
         lists = find_candidates(squares, bins, window.noise_floor_db, candidates, room, high);
     }
 
