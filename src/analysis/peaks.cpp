@@ -72,7 +72,8 @@ static Squares squares_of(SpectrumWork *work) {
     // The upper half of the transform is never looked at: its room takes q.
     Squares s{work->re(), work->im(), work->re() + bins, magnitude_scale(n), 0.0, 0.0, 0.0};
     s.zero = 1e-20 / (s.scale * s.scale);
-    s.offset_db = 20.0 * std::log10(s.scale) + CORRECTION_BOUND_DB + 0.01;
+    s.offset_db = 3.0102999566398120 * (0.0861 - 1023.0) + 20.0 * std::log10(s.scale) + CORRECTION_BOUND_DB +
+                  0.01;
     const Pair zero = {-1.0, -1.0}, unknown = {NAN, NAN};
     Pair highest = {0.0, 0.0};
     for (uint64_t k = 0; k < bins; k += 2) {
@@ -91,15 +92,18 @@ static Squares squares_of(SpectrumWork *work) {
     return s;
 }
 
+// 10 log10 2 over 2^52: see level_bounds.
+static constexpr double DB_PER_BIT = 3.0102999566398120 * 0x1p-52;
+
 // Above the level of a bin plus the largest correction, for q in range:
 // log2 q is at most e + f - 1 + 0.0861 for q = 2^e f, and that is q's bits
-// read as a number over 2^52, less 1023; the bound tops the level by the
-// correction's 1.4237 dB and 0.01 dB more.
+// read as a number over 2^52, less 1023 (and `offset_db` takes that, the
+// scale and the correction's 1.4237 dB, with 0.01 dB more than rounding
+// could ever take away).
 [[gnu::always_inline]] inline Pair level_bounds(const Squares &s, Pair q) {
     PairMask bits;
     std::memcpy(&bits, &q, sizeof bits);
-    return 3.0102999566398120 * (__builtin_convertvector(bits, Pair) * 0x1p-52 - 1023.0 + 0.0861) +
-           s.offset_db;
+    return __builtin_convertvector(bits, Pair) * DB_PER_BIT + s.offset_db;
 }
 
 // Candidates in two lists: those whose bound is at least `high` from the
@@ -143,14 +147,16 @@ static CandidateLists find_candidates(const Squares &s, uint64_t bins, double fl
                 const bool is_peak = level > s.level(k - 1) && level > s.level(k + 1);
                 bound = is_peak ? level + CORRECTION_BOUND_DB : -INFINITY;
             }
-            const PeakCandidate cand{bound, 0.0, k, false};
-            out[lists.high] = cand;
-            out[room - 1 - lists.low] = cand;
+            // Only the bound and bin here; the rest once the lists are made.
+            out[lists.high].level_db = out[room - 1 - lists.low].level_db = bound;
+            out[lists.high].bin = out[room - 1 - lists.low].bin = k;
             const bool kept = !(floor_db > bound) & (bound > -INFINITY), first = bound >= high;
             lists.high += kept & first;
             lists.low += kept & !first;
         }
     }
+    for (uint64_t j = 0; j < lists.high; ++j) out[j].frequency_hz = 0.0, out[j].exact = false;
+    for (uint64_t j = room - lists.low; j < room; ++j) out[j].frequency_hz = 0.0, out[j].exact = false;
     return lists;
 }
 
