@@ -106,8 +106,9 @@ bool answer_point(const ScanOptions &o, const WavData &wav, SpectrumWork *work, 
     for (uint32_t k = 0; k < channels; ++k) {
         ChannelResult &r = results[k];
         r.channel = reads.channel + k;
-        // The page's picture needs every level; without one, only those that count are made.
-        double *levels = picture ? work->levels() : nullptr;
+        // A column of the page's picture needs every level; elsewhere only
+        // those that decide the peaks are made.
+        double *levels = picture && scan_picture_shows(*picture, p.ordinal) ? work->levels() : nullptr;
         const int64_t found = analyze_channel(work, wav, r.channel, window, static_cast<uint64_t>(o.top),
                                               r.top_peaks, MAX_TOP_PEAKS, levels, work->magnitudes());
         if (found < 0) return false;

@@ -55,11 +55,15 @@ static void thin(ScanPicture *p) {
     p->stride *= 2;
 }
 
+bool scan_picture_shows(const ScanPicture &picture, uint64_t ordinal) {
+    return ordinal % picture.stride == 0;
+}
+
 void scan_picture_take(ScanPicture *picture, uint64_t ordinal, double seconds, uint32_t k,
                        const double *levels, const ChannelResult &result) {
     ScanPicture &p = *picture;
     if (k == 0 && ordinal / p.stride >= SCAN_PICTURE_COLUMNS && ordinal % p.stride == 0) thin(&p);
-    if (ordinal % p.stride != 0) return;
+    if (!scan_picture_shows(p, ordinal)) return;
     const uint64_t column = ordinal / p.stride;
     const uint64_t cell = column * p.channels + k;
     p.times[column] = seconds;
