@@ -244,7 +244,10 @@ TEST(AnalyzeChannel, PeaksWithoutTheSpectrumAreTheWholeSpectrums) {
         const QueryWindow at = make_query_window(48000, static_cast<uint32_t>(n), n, 0.0, 0.0);
         const auto start = static_cast<size_t>(at.window_start);
         for (size_t i = 0; i < x.size(); ++i) {
-            const double tone = std::sin(static_cast<double>(i) * 0.37) * 0.3;
+            // And a loud one at the last bin below Nyquist, which is never a peak.
+            const double tone = std::sin(static_cast<double>(i) * 0.37) * 0.3 +
+                                8.0 * std::sin(PI * (1.0 - 2.0 / static_cast<double>(n)) *
+                                               static_cast<double>(i));
             x[i] = shape == 0   ? d(gen) * 0.1 + tone
                    : shape <= 3 ? (i % 7 || shape < 3 ? d(gen) * scale : 1.7e308)
                                 : 0.0;
