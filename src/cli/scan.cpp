@@ -108,12 +108,14 @@ bool answer_point(const ScanOptions &o, const WavData &wav, SpectrumWork *work, 
         r.channel = reads.channel + k;
         // A column of the page's picture needs every level; elsewhere only
         // those that decide the peaks are made.
-        double *levels = picture && scan_picture_shows(*picture, p.ordinal) ? work->levels() : nullptr;
+        const bool shown = picture && scan_picture_shows(*picture, p.ordinal);
+        double *levels = shown ? work->levels() : nullptr;
         const int64_t found = analyze_channel(work, wav, r.channel, window, static_cast<uint64_t>(o.top),
-                                              r.top_peaks, MAX_TOP_PEAKS, levels, work->magnitudes());
+                                              r.top_peaks, MAX_TOP_PEAKS, levels,
+                                              shown ? work->magnitudes() : nullptr);
         if (found < 0) return false;
         r.peak_count = static_cast<uint64_t>(found);
-        if (picture) scan_picture_take(picture, p.ordinal, p.seconds, k, work->levels(), r);
+        if (picture) scan_picture_take(picture, p.ordinal, p.seconds, k, levels, r);
     }
     return true;
 }

@@ -74,7 +74,7 @@ bool scan_picture_init(ScanPicture *picture, uint32_t sample_rate, uint64_t wind
 // without one never gets one later, and needs no levels.
 bool scan_picture_shows(const ScanPicture &picture, uint64_t ordinal);
 // Point `ordinal`'s answer for its k-th channel: its levels (window/2 bins,
-// read only where it shows) and peaks. Calls for one column come from one
+// read only where it shows; null elsewhere) and peaks. Calls for one column come from one
 // thread; a stream's come in order from one thread, as a file's stride is fixed.
 void scan_picture_take(ScanPicture *picture, uint64_t ordinal, double seconds, uint32_t k,
                        const double *levels, const ChannelResult &result);

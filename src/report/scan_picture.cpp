@@ -62,7 +62,7 @@ bool scan_picture_shows(const ScanPicture &picture, uint64_t ordinal) {
 void scan_picture_take(ScanPicture *picture, uint64_t ordinal, double seconds, uint32_t k,
                        const double *levels, const ChannelResult &result) {
     ScanPicture &p = *picture;
-    if (k == 0 && ordinal / p.stride >= SCAN_PICTURE_COLUMNS && ordinal % p.stride == 0) thin(&p);
+    if (k == 0 && ordinal / p.stride >= SCAN_PICTURE_COLUMNS && scan_picture_shows(p, ordinal)) thin(&p);
     if (!scan_picture_shows(p, ordinal)) return;
     const uint64_t column = ordinal / p.stride;
     const uint64_t cell = column * p.channels + k;
