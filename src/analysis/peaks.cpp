@@ -46,7 +46,7 @@ static uint64_t find_candidates(const double *levels, uint64_t bins, double floo
 struct Squares {
     const double *re, *im;
     // re^2 + im^2 where it orders levels (2^-1000 to 2^1000: no digit lost
-    // to underflow), -1 where both parts are 0, NaN elsewhere.
+    // to underflow), `zero` where both parts are 0, NaN elsewhere.
     double *q;
     double scale; // magnitude_scale(n)
     double zero;  // the square of a magnitude of 1e-10, whose level is a zero's -200 dB
@@ -74,7 +74,7 @@ static Squares squares_of(SpectrumWork *work) {
     s.zero = 1e-20 / (s.scale * s.scale);
     s.offset_db = 3.0102999566398120 * (0.0861 - 1023.0) + 20.0 * std::log10(s.scale) + CORRECTION_BOUND_DB +
                   0.01;
-    const Pair zero = {-1.0, -1.0}, unknown = {NAN, NAN};
+    const Pair zero = {s.zero, s.zero}, unknown = {NAN, NAN};
     Pair highest = {0.0, 0.0};
     for (uint64_t k = 0; k < bins; k += 2) {
         Pair r, i;
@@ -100,64 +100,59 @@ static constexpr double DB_PER_BIT = 3.0102999566398120 * 0x1p-52;
 // read as a number over 2^52, less 1023 (and `offset_db` takes that, the
 // scale and the correction's 1.4237 dB, with 0.01 dB more than rounding
 // could ever take away).
-[[gnu::always_inline]] inline Pair level_bounds(const Squares &s, Pair q) {
-    PairMask bits;
+static double level_bound(const Squares &s, double q) {
+    int64_t bits;
     std::memcpy(&bits, &q, sizeof bits);
-    return __builtin_convertvector(bits, Pair) * DB_PER_BIT + s.offset_db;
+    return static_cast<double>(bits) * DB_PER_BIT + s.offset_db;
 }
 
-// Candidates in two lists: those whose bound is at least `high` from the
-// front, the others back from `room` - 1 (together fewer than bins / 2).
-struct CandidateLists {
-    uint64_t high, low;
-};
+// Bounds this far under the highest bin's wait in a second list: on noise
+// a few dozen candidates make the first, and the selection rarely needs
+// more. The lists split at a square, so that the pass over every bin tells
+// which list a bin is for without its bound; a bound is the same rising
+// function of the square for every bin, so those of the second list are at
+// most the split's.
+static constexpr double SECOND_LIST_RATIO = 0.3981071705534972; // 4 dB under, as a ratio of squares
 
-// Bounds this far under the highest bin's make the second list: on noise a
-// few dozen candidates make the first, and the selection rarely needs more.
-static constexpr double FIRST_LIST_DB = 4.0;
-
-// find_candidates' candidates, with only the levels the squares can't order
-// worked out: a bin is surely above another (or below it) when both squares
-// are in range or zero and 2^-20 apart, a zero's taken as `zero`; two zeros
-// are level.
-static CandidateLists find_candidates(const Squares &s, uint64_t bins, double floor_db, PeakCandidate *out,
-                                      uint64_t room, double high) {
-    CandidateLists lists{0, 0};
+// find_candidates' candidates of one list, with only the levels the squares
+// can't order worked out: a bin is surely above another (or below it) when
+// both squares are in range or zero and 2^-20 apart (two zeros are level,
+// and so worked out). The first list's are those of squares at least
+// `split` (or, worked out, bounds at least `high`); the second list's the
+// others, of which the first pass only counts (in `others`) as many as
+// there may be, under the floor too.
+template <bool second> static uint64_t find_candidates(const Squares &s, uint64_t bins, double floor_db,
+                                                       PeakCandidate *out, double split, double high,
+                                                       uint64_t *others) {
+    uint64_t count = 0, first = 0, peaks = 0;
     const double *q = s.q;
-    const Pair zero = {s.zero, s.zero}, none = {-INFINITY, -INFINITY}, unknown = {NAN, NAN};
-    // bins - 2 inner bins, an even number.
-    for (uint64_t i = 1; i + 1 < bins; i += 2) {
-        Pair l, c, r;
-        std::memcpy(&l, q + i - 1, sizeof l);
-        std::memcpy(&c, q + i, sizeof c);
-        std::memcpy(&r, q + i + 1, sizeof r);
-        const PairMask zl = l < 0.0, zc = c < 0.0, zr = r < 0.0;
-        l = zl ? zero : l;
-        c = zc ? zero : c;
-        r = zr ? zero : r;
-        const PairMask peak = (c > l * CLOSER) & (c > r * CLOSER);
-        const PairMask below = (c < l * FARTHER) | (c < r * FARTHER) | (zc & (zl | zr));
-        // A bound for a surely local maximum, -inf for none, NaN for "can't tell".
-        const Pair told = peak ? level_bounds(s, c) : below ? none : unknown;
-        for (uint64_t lane = 0; lane < 2; ++lane) {
-            const uint64_t k = i + lane;
-            double bound = told[lane];
-            if (bound != bound) {
-                const double level = s.level(k);
-                const bool is_peak = level > s.level(k - 1) && level > s.level(k + 1);
-                bound = is_peak ? level + CORRECTION_BOUND_DB : -INFINITY;
-            }
-            // Only the bound and bin here; the rest once the lists are made.
-            out[lists.high].level_db = out[room - 1 - lists.low].level_db = bound;
-            out[lists.high].bin = out[room - 1 - lists.low].bin = k;
-            const bool kept = !(floor_db > bound) & (bound > -INFINITY), first = bound >= high;
-            lists.high += kept & first;
-            lists.low += kept & !first;
+    for (uint64_t k = 1; k + 1 < bins; ++k) {
+        const double l = q[k - 1], c = q[k], r = q[k + 1];
+        const bool peak = (c > l * CLOSER) & (c > r * CLOSER);
+        const bool unknown = !(peak | (c < l * FARTHER) | (c < r * FARTHER));
+        // A surely local maximum's square is a number, so one of these holds.
+        const bool mine = peak & (second ? c < split : c >= split);
+        peaks += peak;
+        // Most bins are for no list here: a branch taken rarely, where the
+        // lanes would spend a bound and a store on every bin.
+        if (!(mine | unknown)) continue;
+        double bound;
+        if (unknown) {
+            const double level = s.level(k);
+            if (!(level > s.level(k - 1) && level > s.level(k + 1))) continue;
+            bound = level + CORRECTION_BOUND_DB;
+            ++peaks;
+            if ((bound >= high) == second) continue;
+        } else {
+            bound = level_bound(s, c);
         }
+        ++first;
+        if (floor_db > bound) continue;
+        // Only the bound and bin here; the rest once it comes to the top.
+        out[count++] = {bound, 0.0, k, false};
     }
-    for (uint64_t j = 0; j < lists.high; ++j) out[j].frequency_hz = 0.0, out[j].exact = false;
-    for (uint64_t j = room - lists.low; j < room; ++j) out[j].frequency_hz = 0.0, out[j].exact = false;
-    return lists;
+    if (!second) *others = peaks - first;
+    return count;
 }
 
 // A candidate's offset between bins, frequency and corrected level, from
@@ -187,22 +182,22 @@ int64_t analyze_channel(SpectrumWork *work, const WavData &wav, uint32_t channel
                         double *magnitudes) {
     const uint64_t bins = work->n / 2;
     PeakCandidate *candidates = work->candidates;
-    const uint64_t room = bins / 2;
-    CandidateLists lists{0, 0};
+    uint64_t left = 0, others = 0;
     Squares squares{};
-    double high = -INFINITY;
+    double split = 0.0, high = -INFINITY;
     if (levels) {
         if (!spectrum_db(work, wav, channel, window.window_start, ANALYSIS_FLOOR_DB, levels, magnitudes))
             return -1;
-        lists.high = find_candidates(levels, bins, window.noise_floor_db, candidates);
+        left = find_candidates(levels, bins, window.noise_floor_db, candidates);
     } else {
         bool silent;
         if (!windowed_transform(work, wav, channel, window.window_start, &silent)) return -1;
         // Every bin's level is the floor's: no local maximum.
         if (silent) return 0;
         squares = squares_of(work);
-        high = level_bounds(squares, Pair{squares.highest, squares.highest})[0] - FIRST_LIST_DB;
-        lists = find_candidates(squares, bins, window.noise_floor_db, candidates, room, high);
+        split = squares.highest * SECOND_LIST_RATIO;
+        high = level_bound(squares, split);
+        left = find_candidates<false>(squares, bins, window.noise_floor_db, candidates, split, high, &others);
     }
 
     // The candidates are taken strongest first from a heap, as from the
@@ -212,16 +207,17 @@ int64_t analyze_channel(SpectrumWork *work, const WavData &wav, uint32_t channel
     // the level it stands for, so a worked-out candidate at the top comes
     // before every other. The second list joins the heap only when its
     // top falls under the first's bounds, all above the second's.
-    std::make_heap(candidates, candidates + lists.high, comes_after);
+    std::make_heap(candidates, candidates + left, comes_after);
     uint64_t limit = max_peaks < capacity ? max_peaks : capacity;
     uint64_t taken = 0;
-    for (uint64_t left = lists.high; (left > 0 || lists.low > 0) && taken < limit;) {
-        if (lists.low > 0 && (left == 0 || !(candidates[0].level_db >= high))) {
-            // The two may overlap; the order within a heap's input is free.
-            std::memmove(candidates + left, candidates + (room - lists.low),
-                         static_cast<size_t>(lists.low) * sizeof(PeakCandidate));
-            left += lists.low;
-            lists.low = 0;
+    while ((left > 0 || others > 0) && taken < limit) {
+        if (others > 0 && (left == 0 || !(candidates[0].level_db >= high))) {
+            // Behind the heap: no two local maxima are neighbours, so all of
+            // them fit in bins / 2.
+            left += find_candidates<true>(squares, bins, window.noise_floor_db, candidates + left, split,
+                                          high, nullptr);
+            others = 0;
+            if (left == 0) break;
             std::make_heap(candidates, candidates + left, comes_after);
         }
         std::pop_heap(candidates, candidates + left, comes_after);
