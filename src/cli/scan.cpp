@@ -221,8 +221,12 @@ bool report_short(const ScanOptions &o, bool read_failed) {
 }
 
 // A float file's samples checked in parts by both threads, each taking the
-// next part not yet taken, then answering points of the first batch; a part
-// that does not pass stops them, and only parts before it are checked on.
+// next part not yet taken; a part that does not pass stops them, and only
+// parts before it are checked on. One thread checks first, then answers
+// points of the first batch; the other answers first, then checks: reading
+// the file sets the pace of the check, so two threads would check little
+// faster than one, while the answers' arithmetic goes on beside it. No
+// answer is written before every part has passed.
 struct SharedCheck {
     const WavData *wav;
     uint64_t parts;
@@ -234,12 +238,12 @@ struct CheckWorker {
     SharedCheck *check;
     unsigned char *block;
     Answerer *then;                  // null: the check alone
+    bool answers_first;              // the points, then the parts left
     uint64_t failed_at = UINT64_MAX; // the first part it found failing
     WavPartCheck found{};
 };
 
-void check_then_answer(void *worker) {
-    auto *w = static_cast<CheckWorker *>(worker);
+void check_parts(CheckWorker *w) {
     SharedCheck &c = *w->check;
     for (uint64_t i; (i = c.next.fetch_add(1)) < c.parts && i < c.failed_part.load();) {
         const WavPartCheck found = wav_finite_part(*c.wav, i, w->block, WAV_FINITE_BLOCK);
@@ -252,9 +256,14 @@ void check_then_answer(void *worker) {
         }
         break;
     }
-    if (!w->then) return;
-    if (c.failed_part.load() == UINT64_MAX) answer_points(w->then);
-    else w->then->batch->stop.store(true);
+    if (c.failed_part.load() != UINT64_MAX && w->then) w->then->batch->stop.store(true);
+}
+
+void check_then_answer(void *worker) {
+    auto *w = static_cast<CheckWorker *>(worker);
+    if (w->then && w->answers_first) answer_points(w->then);
+    check_parts(w);
+    if (w->then && w->check->failed_part.load() == UINT64_MAX) answer_points(w->then);
 }
 
 constexpr uint64_t BATCH_BYTES = 2u << 20;
@@ -302,8 +311,8 @@ bool scan_file(const ScanOptions &o, const WavData &wav, ScanHtml *html) {
         }
         if (b.count == 0 && !first) return !html || scan_html_end(html, o, wav, p.given, last_seconds);
         Answerer mine{&b, wav, &work}, theirs{&b, wav, &helper_work};
-        CheckWorker checks[2] = {{&check, block.data, &mine},
-                                 {&check, helper_block.data, helper ? &theirs : nullptr}};
+        CheckWorker checks[2] = {{&check, block.data, &mine, false},
+                                 {&check, helper_block.data, helper ? &theirs : nullptr, true}};
         PlatformThread thread;
         // The helper checks beside the first batch even where it can't answer.
         const bool started = (first || (helper && b.count > 1)) &&
