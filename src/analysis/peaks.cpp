@@ -118,40 +118,36 @@ static constexpr double SECOND_LIST_RATIO = 0.3981071705534972; // 4 dB under, a
 // can't order worked out: a bin is surely above another (or below it) when
 // both squares are in range or zero and 2^-20 apart (two zeros are level,
 // and so worked out). The first list's are those of squares at least
-// `split` (or, worked out, bounds at least `high`); the second list's the
-// others, of which the first pass only counts (in `others`) as many as
-// there may be, under the floor too.
+// `split`, or worked out, bounds at least `high`; the second list's the
+// others. A square under the split is in range, and its bin's level is
+// under its bound, so the first list has none: the pass for it looks
+// further only at the few bins left.
 template <bool second> static uint64_t find_candidates(const Squares &s, uint64_t bins, double floor_db,
-                                                       PeakCandidate *out, double split, double high,
-                                                       uint64_t *others) {
-    uint64_t count = 0, first = 0, peaks = 0;
+                                                       PeakCandidate *out, double split, double high) {
+    uint64_t count = 0;
     const double *q = s.q;
     for (uint64_t k = 1; k + 1 < bins; ++k) {
-        const double l = q[k - 1], c = q[k], r = q[k + 1];
+        const double c = q[k];
+        if (!second && c < split) continue;
+        const double l = q[k - 1], r = q[k + 1];
         const bool peak = (c > l * CLOSER) & (c > r * CLOSER);
         const bool unknown = !(peak | (c < l * FARTHER) | (c < r * FARTHER));
-        // A surely local maximum's square is a number, so one of these holds.
-        const bool mine = peak & (second ? c < split : c >= split);
-        peaks += peak;
-        // Most bins are for no list here: a branch taken rarely, where the
-        // lanes would spend a bound and a store on every bin.
-        if (!(mine | unknown)) continue;
+        // Most bins are for neither here: a branch taken rarely, where the
+        // rest would cost a bound and a store on every bin.
+        if (!((peak & (!second | (c < split))) | unknown)) continue;
         double bound;
         if (unknown) {
             const double level = s.level(k);
             if (!(level > s.level(k - 1) && level > s.level(k + 1))) continue;
             bound = level + CORRECTION_BOUND_DB;
-            ++peaks;
             if ((bound >= high) == second) continue;
         } else {
             bound = level_bound(s, c);
         }
-        ++first;
         if (floor_db > bound) continue;
         // Only the bound and bin here; the rest once it comes to the top.
         out[count++] = {bound, 0.0, k, false};
     }
-    if (!second) *others = peaks - first;
     return count;
 }
 
@@ -182,7 +178,8 @@ int64_t analyze_channel(SpectrumWork *work, const WavData &wav, uint32_t channel
                         double *magnitudes) {
     const uint64_t bins = work->n / 2;
     PeakCandidate *candidates = work->candidates;
-    uint64_t left = 0, others = 0;
+    uint64_t left = 0;
+    bool second_list = false; // not yet gathered
     Squares squares{};
     double split = 0.0, high = -INFINITY;
     if (levels) {
@@ -197,7 +194,8 @@ int64_t analyze_channel(SpectrumWork *work, const WavData &wav, uint32_t channel
         squares = squares_of(work);
         split = squares.highest * SECOND_LIST_RATIO;
         high = level_bound(squares, split);
-        left = find_candidates<false>(squares, bins, window.noise_floor_db, candidates, split, high, &others);
+        left = find_candidates<false>(squares, bins, window.noise_floor_db, candidates, split, high);
+        second_list = true;
     }
 
     // The candidates are taken strongest first from a heap, as from the
@@ -205,18 +203,19 @@ int64_t analyze_channel(SpectrumWork *work, const WavData &wav, uint32_t channel
     // level is still a bound is worked out when it comes to the top, and
     // goes back in (or out, under the floor). A bound is never reached by
     // the level it stands for, so a worked-out candidate at the top comes
-    // before every other. The second list joins the heap only when its
-    // top falls under the first's bounds, all above the second's.
+    // before every other. The second list is gathered into the heap only
+    // when its top falls under `high`, which none of that list's bounds
+    // exceeds.
     std::make_heap(candidates, candidates + left, comes_after);
     uint64_t limit = max_peaks < capacity ? max_peaks : capacity;
     uint64_t taken = 0;
-    while ((left > 0 || others > 0) && taken < limit) {
-        if (others > 0 && (left == 0 || !(candidates[0].level_db >= high))) {
+    while ((left > 0 || second_list) && taken < limit) {
+        if (second_list && (left == 0 || !(candidates[0].level_db >= high))) {
             // Behind the heap: no two local maxima are neighbours, so all of
             // them fit in bins / 2.
             left += find_candidates<true>(squares, bins, window.noise_floor_db, candidates + left, split,
-                                          high, nullptr);
-            others = 0;
+                                          high);
+            second_list = false;
             if (left == 0) break;
             std::make_heap(candidates, candidates + left, comes_after);
         }
