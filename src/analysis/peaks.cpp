@@ -128,7 +128,11 @@ template <bool second> static uint64_t find_candidates(const Squares &s, uint64_
     const double *q = s.q;
     for (uint64_t k = 1; k + 1 < bins; ++k) {
         const double c = q[k];
-        if (!second && c < split) continue;
+        if (!second && c < split) {
+            // Under the split, as most squares are: four at a time.
+            if (k + 5 <= bins && (q[k + 1] < split) & (q[k + 2] < split) & (q[k + 3] < split)) k += 3;
+            continue;
+        }
         const double l = q[k - 1], r = q[k + 1];
         const bool peak = (c > l * CLOSER) & (c > r * CLOSER);
         const bool unknown = !(peak | (c < l * FARTHER) | (c < r * FARTHER));
