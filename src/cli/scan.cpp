@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "analysis/analysis.hpp"
+#include "base/fixed_text.hpp"
 #include "base/platform.hpp"
 #include "cli/cli.hpp"
 #include "cli/scan_internal.hpp"
@@ -70,18 +71,35 @@ const char *header(const ScanOptions &o) {
 // is opened and closed by the caller.
 void print_result(const ScanOptions &o, const ScanPoint &p, const ChannelResult &r, bool first) {
     if (o.csv) {
-        char prefix[80];
+        char prefix[CSV_PREFIX_SIZE];
         std::snprintf(prefix, sizeof prefix, "%.6f,%" PRId64 ",", p.seconds, p.sample);
         return print_csv_rows(prefix, r);
     }
     if (o.json) std::printf("%s{\"channel\":%u,\"top_peaks\":[", first ? "" : ",", r.channel);
     else std::printf("%10.3f%c %7u ", p.seconds, p.padded ? '*' : ' ', r.channel);
     for (uint64_t k = 0; k < r.peak_count; ++k) {
+        // "%s{"rank":%zu,"frequency_hz":%.4f,"level_db":%.4f}" or " %10.1f %6.1f"
         const Peak &peak = r.top_peaks[k];
-        if (o.json)
-            std::printf("%s{\"rank\":%zu,\"frequency_hz\":%.4f,\"level_db\":%.4f}", k ? "," : "",
-                        static_cast<size_t>(k + 1), peak.frequency_hz, peak.level_db);
-        else std::printf(" %10.1f %6.1f", peak.frequency_hz, peak.level_db);
+        char text[64 + 2 * PLATFORM_FIXED_TEXT];
+        char *at = text;
+        if (o.json) {
+            static constexpr char RANK[] = ",{\"rank\":", FREQUENCY[] = ",\"frequency_hz\":",
+                                  LEVEL[] = ",\"level_db\":";
+            const size_t skip = k ? 0 : 1;
+            std::memcpy(at, RANK + skip, sizeof RANK - 1 - skip);
+            at = decimal_text(at + sizeof RANK - 1 - skip, k + 1);
+            std::memcpy(at, FREQUENCY, sizeof FREQUENCY - 1);
+            at = fixed_text(at + sizeof FREQUENCY - 1, peak.frequency_hz, 4, 0);
+            std::memcpy(at, LEVEL, sizeof LEVEL - 1);
+            at = fixed_text(at + sizeof LEVEL - 1, peak.level_db, 4, 0);
+            *at++ = '}';
+        } else {
+            *at++ = ' ';
+            at = fixed_text(at, peak.frequency_hz, 1, 10);
+            *at++ = ' ';
+            at = fixed_text(at, peak.level_db, 1, 6);
+        }
+        std::fwrite(text, 1, static_cast<size_t>(at - text), stdout);
     }
     std::fputs(o.json ? "]}" : r.peak_count ? "\n" : "  -\n", stdout);
 }

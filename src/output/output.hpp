@@ -12,5 +12,6 @@
 void print_text_report(const QueryReport &report);
 void print_json_report(const QueryReport &report);
 void print_csv_report(const QueryReport &report);
-// One result's CSV rows, each after `prefix`.
+// One result's CSV rows, each after `prefix` (shorter than CSV_PREFIX_SIZE).
+constexpr size_t CSV_PREFIX_SIZE = 80;
 void print_csv_rows(const char *prefix, const ChannelResult &result);

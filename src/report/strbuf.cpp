@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/fixed_text.hpp"
 #include "base/heap.hpp"
 #include "report/strbuf.hpp"
 
@@ -96,53 +97,16 @@ bool strbuf_append(StrBuf *buf, const char *text) {
 
 namespace {
 
-constexpr char PAIRS[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-                         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-                         "8081828384858687888990919293949596979899";
-
-// The digits of `whole`, however many; returns the end.
-char *write_whole(char *p, uint64_t whole) {
-    int digits = 1;
-    for (uint64_t limit = 10; digits < 20 && whole >= limit; limit *= 10) ++digits;
-    char *d = p + digits; // written from the last digit
-    for (; whole >= 100; whole /= 100) {
-        const uint64_t pair = whole % 100;
-        *--d = PAIRS[2 * pair + 1];
-        *--d = PAIRS[2 * pair];
-    }
-    if (whole >= 10) {
-        *--d = PAIRS[2 * whole + 1];
-        *--d = PAIRS[2 * whole];
-    } else {
-        *--d = static_cast<char>('0' + whole);
-    }
-    return p + digits;
-}
-
-// printf's "%.2f" of a value below 2^52 in magnitude, done in integers: the
-// value is m * 2^-s with s > 0, so value * 100 is m * 100 (below 2^63)
-// shifted right by s, rounded half to even on the bits shifted out, as printf
-// rounds the exact value. Returns the end of the text written at `out` (24
-// bytes suffice), or null when the value is not of that kind. Why: through
-// the library's conversion alone, a page of eight 32768-sample charts takes
+// printf's "%.2f" of a value below 2^50 in magnitude, done in integers
+// (fixed_scaled). Returns the end of the text written at `out` (24 bytes
+// suffice), or null when the value is not of that kind. Why: through the
+// library's conversion alone, a page of eight 32768-sample charts takes
 // 1.97 x as long (paired runs, 2026-12).
 [[gnu::always_inline]] inline char *format_two_decimals(double value, char *out) {
-    if (!(value < 4503599627370496.0 && value > -4503599627370496.0)) return nullptr;
+    uint64_t q;
+    if (!fixed_scaled(value, 2, &q)) return nullptr;
     uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
-    const uint64_t biased = (bits >> 52) & 0x7FF;
-    uint64_t m = bits & ((uint64_t{1} << 52) - 1);
-    if (biased != 0) m |= uint64_t{1} << 52;
-    const uint64_t shift = biased != 0 ? 1075 - biased : 1074;
-    const uint64_t scaled = m * 100;
-    uint64_t q = 0;
-    if (shift < 64) { // else the value is far below half a unit of the last place
-        q = scaled >> shift;
-        const uint64_t rest = scaled & ((uint64_t{1} << shift) - 1);
-        const uint64_t half = uint64_t{1} << (shift - 1);
-        // Without branches: the digits of noise round either way at random.
-        q += static_cast<uint64_t>(rest > half) | (static_cast<uint64_t>(rest == half) & q);
-    }
     char *p = out;
     *p = '-';
     p += bits >> 63;
@@ -157,8 +121,8 @@ char *write_whole(char *p, uint64_t whole) {
         const uint32_t low = whole - high * 100;
         const uint32_t skip = static_cast<uint32_t>(whole < 100) + static_cast<uint32_t>(whole < 10);
         const uint32_t three = (('0' + high) |
-                                static_cast<uint32_t>(static_cast<unsigned char>(PAIRS[2 * low])) << 8 |
-                                static_cast<uint32_t>(static_cast<unsigned char>(PAIRS[2 * low + 1]))
+                                static_cast<uint32_t>(static_cast<unsigned char>(DIGIT_PAIRS[2 * low])) << 8 |
+                                static_cast<uint32_t>(static_cast<unsigned char>(DIGIT_PAIRS[2 * low + 1]))
                                     << 16) >>
                                (8 * skip);
         p[0] = static_cast<char>(three & 0xFF);
@@ -167,11 +131,11 @@ char *write_whole(char *p, uint64_t whole) {
         p += 3 - skip;
     } else {
         fraction = static_cast<uint32_t>(q % 100);
-        p = write_whole(p, q / 100);
+        p = decimal_text(p, q / 100);
     }
     *p++ = '.';
-    *p++ = PAIRS[2 * fraction];
-    *p++ = PAIRS[2 * fraction + 1];
+    *p++ = DIGIT_PAIRS[2 * fraction];
+    *p++ = DIGIT_PAIRS[2 * fraction + 1];
     return p;
 }
 

@@ -2,11 +2,15 @@
 // the peak label's switch to kHz (what the page shows: page.test, chart.test).
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "base/fixed_text.hpp"
+#include "base/platform.hpp"
 #include "report/chart.hpp"
 
 namespace {
@@ -52,6 +56,40 @@ TEST(StrBuf, FixedAppendMatchesPrintf) {
         EXPECT_EQ(text_of(b), std::string(used, '.') + "-123.46");
         EXPECT_EQ(b.capacity, used + 7 < 256 ? 256u : 512u) << used;
         strbuf_free(&b);
+    }
+}
+
+// The rows' numbers against printf at every precision and width they use
+// (and two beyond the integer path): ties of each precision and their
+// neighbours, every sign, values at the integer path's limits, and doubles
+// of random bits, from subnormals to the largest.
+TEST(FixedText, AsPrintfPrintsIt) {
+    std::vector<double> values = {
+        0.0,     -0.0,     1e-300,  -4.9e-324, 0.049999,           -0.05,
+        0.95,    9.5,      99.995,  1e15,      1125899906842623.5, 281474976710655.9375,
+        0x1p+48, -0x1p+50, 0x1p+52, 1e300,     INFINITY,           -INFINITY,
+        NAN,     -NAN};
+    uint64_t state = 99;
+    const auto next = [&] { return state = state * 6364136223846793005ull + 1442695040888963407ull; };
+    for (int i = 0; i < 4000; ++i) {
+        const double tie = static_cast<double>(next() >> 40 | 1) / static_cast<double>(2u << (i % 5));
+        for (double v : {tie, std::nextafter(tie, 0.0), std::nextafter(tie, INFINITY)})
+            values.insert(values.end(), {v, -v, v * 1e-3});
+        const uint64_t bits = next();
+        double random;
+        std::memcpy(&random, &bits, sizeof random);
+        values.push_back(random);
+        values.push_back(std::ldexp(static_cast<double>(next() >> 11), static_cast<int>(next() % 80) - 90));
+    }
+    for (int decimals = 0; decimals <= 6; ++decimals) {
+        for (int width : {0, 6, 10}) {
+            for (double v : values) {
+                char want[PLATFORM_FIXED_TEXT], got[PLATFORM_FIXED_TEXT];
+                std::snprintf(want, sizeof want, "%*.*f", width, decimals, v);
+                *fixed_text(got, v, decimals, width) = '\0';
+                ASSERT_STREQ(got, want) << decimals << " " << width;
+            }
+        }
     }
 }
 
