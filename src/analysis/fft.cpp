@@ -179,12 +179,59 @@ two_stages(double *re, double *im, uint64_t n, uint64_t h, const double *wre, co
     }
 }
 
-// The stages after the first, two at a time; the first pass (h = 2) is one
-// pair wide whatever the lanes.
+// Stages h, 2h and 4h in one pass, as two_stages does two: elements j + t h
+// (t < 8) of a block of 8h. `wre` and `wim` hold the three stages' h, 2h
+// and 4h twiddles one after another. Sixteen values and a twiddle stay in
+// registers, which only the widest lanes have room for.
 template <typename V> [[gnu::always_inline]] inline void
+three_stages(double *re, double *im, uint64_t n, uint64_t h, const double *wre, const double *wim) {
+    constexpr uint64_t lanes = sizeof(V) / sizeof(double);
+    for (uint64_t s0 = 0; s0 < n; s0 += 8 * h) {
+        double *r0 = re + s0, *i0 = im + s0;
+        for (uint64_t j = 0; j < h; j += lanes) {
+            V xr[8], xi[8], wr, wi;
+#pragma GCC unroll 8
+            for (uint64_t t = 0; t < 8; ++t) {
+                load(xr[t], r0 + t * h + j);
+                load(xi[t], i0 + t * h + j);
+            }
+            load(wr, wre + j);
+            load(wi, wim + j);
+#pragma GCC unroll 8
+            for (uint64_t t = 0; t < 8; t += 2) lanes_butterfly(xr[t], xi[t], xr[t + 1], xi[t + 1], wr, wi);
+#pragma GCC unroll 8
+            for (uint64_t t = 0; t < 2; ++t) {
+                load(wr, wre + h + t * h + j);
+                load(wi, wim + h + t * h + j);
+                lanes_butterfly(xr[t], xi[t], xr[t + 2], xi[t + 2], wr, wi);
+                lanes_butterfly(xr[t + 4], xi[t + 4], xr[t + 6], xi[t + 6], wr, wi);
+            }
+#pragma GCC unroll 8
+            for (uint64_t t = 0; t < 4; ++t) {
+                load(wr, wre + 3 * h + t * h + j);
+                load(wi, wim + 3 * h + t * h + j);
+                lanes_butterfly(xr[t], xi[t], xr[t + 4], xi[t + 4], wr, wi);
+            }
+#pragma GCC unroll 8
+            for (uint64_t t = 0; t < 8; ++t) {
+                store(r0 + t * h + j, xr[t]);
+                store(i0 + t * h + j, xi[t]);
+            }
+        }
+    }
+}
+
+// The stages after the first, two (or with `three`, three) at a time; the
+// first pass (h = 2) is one pair wide whatever the lanes.
+template <typename V, bool three = false> [[gnu::always_inline]] inline void
 stages_from_second(double *re, double *im, uint64_t n, const double *twiddles) {
     two_stages<Pair>(re, im, n, 2, twiddles + 2, twiddles + n + 2);
     uint64_t half = 8;
+    // Only while a pass's sixteen rows lie within 4 KiB: further apart they
+    // meet in the same sets of the first-level cache.
+    if (three)
+        for (; 4 * half < n && half <= 64; half *= 8)
+            three_stages<V>(re, im, n, half, twiddles + half, twiddles + n + half);
     for (; 2 * half < n; half *= 4) two_stages<V>(re, im, n, half, twiddles + half, twiddles + n + half);
     if (half < n) one_stage<V>(re, im, n, half, twiddles + half, twiddles + n + half);
 }
@@ -203,7 +250,7 @@ typedef double Oct __attribute__((vector_size(64)));
 
 [[gnu::target("avx512f")]] void later_stages_octs(double *re, double *im, uint64_t n,
                                                   const double *twiddles) {
-    stages_from_second<Oct>(re, im, n, twiddles);
+    stages_from_second<Oct, true>(re, im, n, twiddles);
 }
 #endif
 
