@@ -114,106 +114,39 @@ template <typename V>
     ai = ai + ti;
 }
 
-// Stage `half` alone (half at least the lanes).
-template <typename V> [[gnu::always_inline]] inline void
-one_stage(double *re, double *im, uint64_t n, uint64_t half, const double *wre, const double *wim) {
-    constexpr uint64_t lanes = sizeof(V) / sizeof(double);
-    for (uint64_t s0 = 0; s0 < n; s0 += 2 * half) {
-        double *ar = re + s0, *ai = im + s0, *br = ar + half, *bi = ai + half;
-        for (uint64_t j = 0; j < half; j += lanes) {
-            V xr, xi, yr, yi, wr, wi;
-            load(xr, ar + j);
-            load(xi, ai + j);
-            load(yr, br + j);
-            load(yi, bi + j);
-            load(wr, wre + j);
-            load(wi, wim + j);
-            lanes_butterfly(xr, xi, yr, yi, wr, wi);
-            store(ar + j, xr);
-            store(ai + j, xi);
-            store(br + j, yr);
-            store(bi + j, yi);
-        }
-    }
-}
-
-// Stages `h` and 2 `h` in one pass (h at least the lanes): elements j,
-// j + h, j + 2h and j + 3h of a block of 4h go through both stages'
-// butterflies in registers, the same operations on the same values as stage
-// after stage. `wre` and `wim` hold the first stage's h twiddles and then
-// the second's 2h.
-template <typename V> [[gnu::always_inline]] inline void
-two_stages(double *re, double *im, uint64_t n, uint64_t h, const double *wre, const double *wim) {
-    constexpr uint64_t lanes = sizeof(V) / sizeof(double);
-    for (uint64_t s0 = 0; s0 < n; s0 += 4 * h) {
+// Stages h, 2h, ..., 2^(K-1) h in one pass (h at least the lanes): elements
+// j + t h (t < 2^K) of a block of 2^K h go through every stage's butterflies
+// in registers, the same operations on the same values as stage after
+// stage. `wre` and `wim` hold the stages' h, 2h, ... twiddles one after
+// another.
+template <typename V, int K> [[gnu::always_inline]] inline void
+stages_in_registers(double *re, double *im, uint64_t n, uint64_t h, const double *wre, const double *wim) {
+    constexpr uint64_t lanes = sizeof(V) / sizeof(double), rows = uint64_t{1} << K;
+    for (uint64_t s0 = 0; s0 < n; s0 += rows * h) {
         double *r0 = re + s0, *i0 = im + s0;
         for (uint64_t j = 0; j < h; j += lanes) {
-            V ar, ai, br, bi, cr, ci, dr, di, wr, wi;
-            load(ar, r0 + j);
-            load(ai, i0 + j);
-            load(br, r0 + h + j);
-            load(bi, i0 + h + j);
-            load(cr, r0 + 2 * h + j);
-            load(ci, i0 + 2 * h + j);
-            load(dr, r0 + 3 * h + j);
-            load(di, i0 + 3 * h + j);
-            load(wr, wre + j);
-            load(wi, wim + j);
-            lanes_butterfly(ar, ai, br, bi, wr, wi);
-            lanes_butterfly(cr, ci, dr, di, wr, wi);
-            load(wr, wre + h + j);
-            load(wi, wim + h + j);
-            lanes_butterfly(ar, ai, cr, ci, wr, wi);
-            load(wr, wre + 2 * h + j);
-            load(wi, wim + 2 * h + j);
-            lanes_butterfly(br, bi, dr, di, wr, wi);
-            store(r0 + j, ar);
-            store(i0 + j, ai);
-            store(r0 + h + j, br);
-            store(i0 + h + j, bi);
-            store(r0 + 2 * h + j, cr);
-            store(i0 + 2 * h + j, ci);
-            store(r0 + 3 * h + j, dr);
-            store(i0 + 3 * h + j, di);
-        }
-    }
-}
-
-// Stages h, 2h and 4h in one pass, as two_stages does two: elements j + t h
-// (t < 8) of a block of 8h. `wre` and `wim` hold the three stages' h, 2h
-// and 4h twiddles one after another. Sixteen values and a twiddle stay in
-// registers, which only the widest lanes have room for.
-template <typename V> [[gnu::always_inline]] inline void
-three_stages(double *re, double *im, uint64_t n, uint64_t h, const double *wre, const double *wim) {
-    constexpr uint64_t lanes = sizeof(V) / sizeof(double);
-    for (uint64_t s0 = 0; s0 < n; s0 += 8 * h) {
-        double *r0 = re + s0, *i0 = im + s0;
-        for (uint64_t j = 0; j < h; j += lanes) {
-            V xr[8], xi[8], wr, wi;
+            V xr[rows], xi[rows];
 #pragma GCC unroll 8
-            for (uint64_t t = 0; t < 8; ++t) {
+            for (uint64_t t = 0; t < rows; ++t) {
                 load(xr[t], r0 + t * h + j);
                 load(xi[t], i0 + t * h + j);
             }
-            load(wr, wre + j);
-            load(wi, wim + j);
-#pragma GCC unroll 8
-            for (uint64_t t = 0; t < 8; t += 2) lanes_butterfly(xr[t], xi[t], xr[t + 1], xi[t + 1], wr, wi);
-#pragma GCC unroll 8
-            for (uint64_t t = 0; t < 2; ++t) {
-                load(wr, wre + h + t * h + j);
-                load(wi, wim + h + t * h + j);
-                lanes_butterfly(xr[t], xi[t], xr[t + 2], xi[t + 2], wr, wi);
-                lanes_butterfly(xr[t + 4], xi[t + 4], xr[t + 6], xi[t + 6], wr, wi);
+            // Stage `span` h pairs row u with u + span, by twiddle u mod span.
+#pragma GCC unroll 3
+            for (int stage = 0; stage < K; ++stage) {
+                const uint64_t span = uint64_t{1} << stage;
+#pragma GCC unroll 4
+                for (uint64_t t = 0; t < span; ++t) {
+                    V wr, wi;
+                    load(wr, wre + (span - 1 + t) * h + j);
+                    load(wi, wim + (span - 1 + t) * h + j);
+#pragma GCC unroll 4
+                    for (uint64_t u = t; u < rows; u += 2 * span)
+                        lanes_butterfly(xr[u], xi[u], xr[u + span], xi[u + span], wr, wi);
+                }
             }
 #pragma GCC unroll 8
-            for (uint64_t t = 0; t < 4; ++t) {
-                load(wr, wre + 3 * h + t * h + j);
-                load(wi, wim + 3 * h + t * h + j);
-                lanes_butterfly(xr[t], xi[t], xr[t + 4], xi[t + 4], wr, wi);
-            }
-#pragma GCC unroll 8
-            for (uint64_t t = 0; t < 8; ++t) {
+            for (uint64_t t = 0; t < rows; ++t) {
                 store(r0 + t * h + j, xr[t]);
                 store(i0 + t * h + j, xi[t]);
             }
@@ -221,19 +154,21 @@ three_stages(double *re, double *im, uint64_t n, uint64_t h, const double *wre, 
     }
 }
 
-// The stages after the first, two (or with `three`, three) at a time; the
-// first pass (h = 2) is one pair wide whatever the lanes.
+// The stages after the first, two (or with `three`, three: sixteen values
+// and a twiddle stay in registers only with the widest lanes) at a time;
+// the first pass (h = 2) is one pair wide whatever the lanes.
 template <typename V, bool three = false> [[gnu::always_inline]] inline void
 stages_from_second(double *re, double *im, uint64_t n, const double *twiddles) {
-    two_stages<Pair>(re, im, n, 2, twiddles + 2, twiddles + n + 2);
+    stages_in_registers<Pair, 2>(re, im, n, 2, twiddles + 2, twiddles + n + 2);
     uint64_t half = 8;
     // Only while a pass's sixteen rows lie within 4 KiB: further apart they
     // meet in the same sets of the first-level cache.
     if (three)
         for (; 4 * half < n && half <= 64; half *= 8)
-            three_stages<V>(re, im, n, half, twiddles + half, twiddles + n + half);
-    for (; 2 * half < n; half *= 4) two_stages<V>(re, im, n, half, twiddles + half, twiddles + n + half);
-    if (half < n) one_stage<V>(re, im, n, half, twiddles + half, twiddles + n + half);
+            stages_in_registers<V, 3>(re, im, n, half, twiddles + half, twiddles + n + half);
+    for (; 2 * half < n; half *= 4)
+        stages_in_registers<V, 2>(re, im, n, half, twiddles + half, twiddles + n + half);
+    if (half < n) stages_in_registers<V, 1>(re, im, n, half, twiddles + half, twiddles + n + half);
 }
 
 #if defined(__x86_64__) && !defined(_WIN32)
